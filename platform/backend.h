@@ -142,4 +142,15 @@ void PollEvents();  // Video()->PumpEvents()
 // A fallback note for NextPlatformNote.
 void AddPlatformNote(const std::string& note);
 
+// ---------------------------------------------------------------------------
+// Hooks between the service files
+// ---------------------------------------------------------------------------
+// platform/draw: called by Graphics after a renderer is opened; resets the
+// whole drawing state and sets the virtual resolution to the window size.
+void ResetDrawingState();
+// platform/audio: headless runs mix into memory (HeadlessMix reads it);
+// AudioShutdown stops the device before the program ends.
+void AudioUseMemoryDevice();
+void AudioShutdown();
+
 }  // namespace plat
