@@ -139,6 +139,10 @@ void InputCloseRequest();
 void InputFocus(bool active);
 void PollEvents();  // Video()->PumpEvents()
 
+// Bytes held by images, fonts, sounds and pixmaps; each owner adds its size
+// when it allocates and subtracts it when it frees (MemoryInUse reports it).
+void TrackMemory(int64_t delta);
+
 // A fallback note for NextPlatformNote.
 void AddPlatformNote(const std::string& note);
 
