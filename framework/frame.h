@@ -1,0 +1,17 @@
+// frame.h — the service that ends every frame of every screen: score numbers,
+// Tab, screenshots, the pause menu, the overlay, the pointer, 60 fps pacing,
+// notices, showing the frame, the frame-rate figure and the way out.
+#pragma once
+
+#include <string>
+
+// rate and flag are the caller's (pacing always aims at 60 fps); showPointer
+// 1 draws the pointer icon. Returns 0, or the pause menu's 1 (continue) or
+// 99 (quit) when it was opened during this call.
+int FrameEnd(int rate, int flag, int showPointer);
+// The pause menu over a snapshot of the frame; 1 continue, 99 quit.
+int PauseMenu();
+// Saves the back buffer as a PNG in "Files/" and announces it.
+void TakeScreenshot();
+// The text without the characters # ' , ` . \ / : | * ? and ".
+std::string SanitizeFileName(const std::string& text);

@@ -1,0 +1,33 @@
+// setup.h — the settings file "Setup.ini" and the start-up log "Debug.txt".
+//
+// Both live in "Files/". While a screen runs the current folder is the game
+// folder, so SaveSetup steps out to ".." and back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Audio back-end names, read from the platform once before the setup file;
+// Settings[14] is a position in it.
+extern std::vector<std::string> AudioDriverList;
+
+// Creates (or empties) "Debug.txt" in the current folder; false when it
+// cannot be created (the log is then silently dropped).
+bool OpenLog(const std::string& path = "Debug.txt");
+// One line (CR LF) appended to the log and flushed, so a crash keeps it.
+void LogLine(const std::string& text);
+void CloseLog();
+
+// Reads "Setup.ini" from the current folder when present, then chooses and
+// sets the audio back end. Writes its own log lines.
+void LoadSetup();
+// Applies one line of the settings file (exposed for tests). sawDriver is set
+// when the line names an audio back end.
+void ApplySetupLine(const std::string& line, bool& sawDriver);
+// Picks Settings[14] from AudioDriverList when the file named no back end.
+int ChooseAudioDriver(const std::vector<std::string>& names);
+// Writes "Setup.ini" into ".." (through a temporary file renamed over the old
+// one) and returns to the game folder. False (and a log line) on failure.
+bool SaveSetup();
+// The file's lines as SaveSetup writes them (exposed for tests).
+std::vector<std::string> SetupFileLines();
