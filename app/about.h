@@ -1,0 +1,11 @@
+// about.h — the lines of the title screen's About page.
+#pragma once
+
+#include <string>
+
+// Number of About lines (entries 1..AboutLineCount of AboutLines).
+constexpr int AboutLineCount = 29;
+// Line i (1..29) of the About page; "" outside that range.
+std::string AboutLine(int i);
+// Fills AboutLines[1..29] (app/globals.h) and empties the other entries.
+void FillAboutLines();

@@ -1,0 +1,5 @@
+// names.h — name entry after a game.
+#pragma once
+
+// Edits PlayerName in place until Enter, Escape or the left button confirms.
+void EnterName();
