@@ -47,6 +47,11 @@ void HeadlessMouseButton(int button, bool down);
 void HeadlessWheel(int delta);
 void HeadlessCloseRequest();
 void HeadlessSetJoystick(int port, const std::string& name, int buttons);  // attach
+// A newly attached stick is centred: axes 0, hat -1, no button held.
+void HeadlessSetJoyAxis(int port, int axis, float value);  // axis 0 X, 1 Y, 2 Z, 3 R, 4 U, 5 V
+void HeadlessSetJoyHat(int port, float value);             // -1 centred, 0 up .. 0.75 left
+void HeadlessSetJoyButton(int port, int button, bool down);
+void HeadlessDetachJoystick(int port);  // the port then reads as all zero
 
 // Called after every shown frame with the count of frames shown so far (1..).
 void HeadlessOnFlip(std::function<void(int frame)> hook);
