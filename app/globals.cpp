@@ -60,8 +60,25 @@ void InitGlobals() {
     PlayerName = "Player";
     std::fill(std::begin(AboutLines), std::end(AboutLines), std::string());
 
+    // Settings and bindings: all zero, then the defaults the setup file may
+    // override (the file is read later, at start-up step 8).
     std::fill(std::begin(Settings), std::end(Settings), 0);
+    Settings[5] = 800;
+    Settings[6] = 600;
+    Settings[1] = 0;
+    Settings[7] = 0;
+    Settings[11] = 50;
+    Settings[12] = 50;
+    Settings[13] = 50;
     std::fill(std::begin(KeyBindings), std::end(KeyBindings), 0);
+    KeyBindings[0] = 38;   // up: Up arrow
+    KeyBindings[3] = 37;   // left: Left arrow
+    KeyBindings[5] = 39;   // right: Right arrow
+    KeyBindings[8] = 40;   // down: Down arrow
+    KeyBindings[10] = 90;  // action buttons: Z, X, C, V
+    KeyBindings[11] = 88;
+    KeyBindings[12] = 67;
+    KeyBindings[13] = 86;
 
     PlayState = 0;
     MouseMode = 0;  // becomes 1 once loading is done

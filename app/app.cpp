@@ -1,0 +1,129 @@
+// app.cpp — start-up in its seventeen steps, and the small services the
+// screens share: PlaySfx, SetFont, the game's asset hook.
+#include "app/app.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
+#include "app/about.h"
+#include "app/globals.h"
+#include "app/title.h"
+#include "framework/closing.h"
+#include "framework/graphics.h"
+#include "framework/setup.h"
+#include "input/controls.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+
+namespace {
+
+constexpr int kLoadingHoldMs = 2500;  // the loading screen stays at least this long
+
+// Milliseconds from `since` to now, correct across the 2^32 wrap.
+int ElapsedSince(uint32_t since) { return static_cast<int32_t>(MilliSecs() - since); }
+
+}  // namespace
+
+std::string GameFolder() { return Right("000" + Str(int64_t{WeekNumber}), 3) + "/"; }
+
+void Main() {
+    // 1-2. The title exists before the caption is set from it; then every
+    // global gets its start value (AboutLines from the About page).
+    InitGlobals();
+    SetWindowCaption(WindowTitle);
+    FillAboutLines();
+    HideMouse();
+    LastFrameTime = MilliSecs();
+
+    // 3. Joysticks; 4. the Settings/KeyBindings defaults were set by InitGlobals.
+    SetUpJoysticks();
+
+    // 5. The score-file key, before any file is touched.
+    BuildDefaultKey();
+
+    // 6-7. The log and its header.
+    ChangeDir("Files/");
+    OpenLog("Debug.txt");
+    const std::string rule(28, '-');
+    LogLine("Orvendel's Weekforge Engine");
+    LogLine(rule);
+    LogLine("Week #" + Str(int64_t{WeekNumber}));
+    LogLine(rule);
+    LogLine(WindowTitle);
+    LogLine(rule);
+    LogLine("");
+    LogLine("Loading");
+
+    // 8-9. Settings and the audio back end.
+    LoadSetup();
+    LogLine("\tRequested Resolution : " + Str(int64_t{Settings[5]}) + "x" +
+            Str(int64_t{Settings[6]}));
+    LogLine("\tSetup Loaded");
+    LogLine("");
+    LogLine("Grabbing Previous Scores");
+    LogLine("");
+
+    // 10-11. Into the game folder; open the display and load everything.
+    ChangeDir(GameFolder());
+    const uint32_t t0 = MilliSecs();
+    ApplyGraphics();
+
+    // 12-13.
+    MouseMode = 1;
+    ControlCount = 4;
+    BadgeCount = 16;
+    PlayState = 0;
+    std::fill(std::begin(CurBest), std::end(CurBest), 0);
+    LogLine("Finished Loading");
+
+    // 14. Hold the loading screen until 2.5 s after the display was opened;
+    // a slower load adds no wait.
+    while (ElapsedSince(t0) < kLoadingHoldMs) {
+        const int left = kLoadingHoldMs - ElapsedSince(t0);
+        Delay(left < 10 ? left : 10);
+    }
+
+    // 15-17.
+    CurGameMode = 1;
+    TitleScreen();
+    ClosingScreen();
+}
+
+void PlaySfx(int n, float rate, float volume, float pan) {
+    if (Settings[12] <= 0 || n < 1 || n > 200 || !SfxTable[n]) return;
+    ++SfxCursor;
+    if (SfxCursor >= 256) SfxCursor = 20;
+
+    if (!(volume >= 0)) volume = 0;  // also catches NaN
+    if (volume > 1) volume = 1;
+    if (!(rate >= 0.25f)) rate = 0.25f;
+    if (rate > 4) rate = 4;
+    if (!(pan >= -1)) pan = -1;
+    if (pan > 1) pan = 1;
+
+    Channel& slot = SfxChannels[SfxCursor];
+    // The slot used 236 effects ago: cut its sound off if it still plays.
+    if (slot != 0 && ChannelPlaying(slot)) {
+        StopChannel(slot);
+        slot = 0;
+    }
+    if (slot == 0) slot = AllocChannel();
+    slot = CueSound(SfxTable[n], slot);
+    if (slot == 0) return;
+    SetChannelVolume(slot, Settings[11] * Settings[12] / 100.0f / 100.0f * volume);
+    SetChannelPan(slot, pan);
+    SetChannelRate(slot, rate);
+    ResumeChannel(slot);
+}
+
+void SetFont(int family, int slot) {
+    if (family < 1 || family > 3) family = 1;
+    if (slot < 0 || slot > 8) slot = 0;
+    SetImageFont(FontBySize[(family - 1) * 10 + slot]);
+}
+
+void LoadGameAssets() {
+    // The engine test (sizing the draw budgets) and the music samples join here.
+    LogoImage = LoadImage("logo.png", 3);
+}

@@ -1,0 +1,253 @@
+// graphics.cpp — opening the display from Settings and loading the shared
+// assets. Every application reloads everything: closing the display drops
+// the images and fonts.
+#include "framework/graphics.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "app/app.h"
+#include "app/globals.h"
+#include "draw/draw.h"
+#include "framework/setup.h"
+#include "game/effects.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+
+namespace {
+
+const char* const kRule = "-=-=-=-=-=-=-=-=-=-=-=-=-=-";
+
+// The platform leaves a note for each fallback it took (renderer or mode);
+// they go into the log as they happen.
+void LogPlatformNotes() {
+    for (std::string note = NextPlatformNote(); !note.empty(); note = NextPlatformNote()) {
+        LogLine("\t" + note);
+    }
+}
+
+std::string Number(int value) { return Str(int64_t{value}); }
+
+}  // namespace
+
+void BuildResolutionList() {
+    ModeCount = 0;
+    const int modes = CountGraphicsModes();
+    for (int i = 0; i < modes; ++i) {
+        const GraphicsMode mode = GetGraphicsMode(i);
+        const int w = mode.width, h = mode.height;
+        const bool shaped = w * 10 / 16 == h || w * 9 / 16 == h || w * 3 / 4 == h;
+        if (!shaped) continue;
+        bool seen = false;
+        for (int k = 1; k <= ModeCount; ++k) {
+            if (ModeWidth[k] == w && ModeHeight[k] == h) seen = true;
+        }
+        if (seen || ModeCount >= 2499) continue;
+        ++ModeCount;
+        ModeWidth[ModeCount] = w;
+        ModeHeight[ModeCount] = h;
+        if (w == Settings[5] && h == Settings[6]) {
+            Settings[4] = ModeCount;
+            WindowWidth = w;
+            WindowHeight = h;
+        }
+    }
+    // A request the list does not hold falls back to the size used last.
+    Settings[5] = WindowWidth;
+    Settings[6] = WindowHeight;
+}
+
+void ChooseVirtualArea() {
+    Settings[2] = 0;
+    ScreenWidth = 1280;
+    ScreenHeight = 960;
+    if (WindowWidth * 9 / 16 == WindowHeight) {
+        Settings[2] = 1;
+        ScreenWidth = 1600;
+        ScreenHeight = 900;
+        LogLine("\tWidescreen mode!");
+    }
+    if (WindowWidth * 10 / 16 == WindowHeight) {
+        Settings[2] = 1;
+        ScreenWidth = 1440;
+        ScreenHeight = 900;
+        LogLine("\tWidescreen mode B (10:16)!");
+    }
+}
+
+void ChooseFontScale() {
+    FontScale = 1;
+    FontScaleSmall = 1;
+    if (WindowWidth < 900) {
+        FontScale = 1.2f;
+        FontScaleSmall = 1.4f;
+    }
+    if (WindowWidth < 600) {
+        FontScale = 1.5f;
+        FontScaleSmall = 2;
+    }
+    MainFontName = WindowWidth > 800 ? "November" : "SVBasicManual";
+}
+
+void ApplyGraphics() {
+    BuildResolutionList();
+
+    LogLine("");
+    LogLine(kRule);
+    LogLine("Applying Graphical Settings");
+    if (GraphicsOpened == 1) {
+        EndGraphics();
+        LogLine("\tChanged Graphics Mode ingame.");
+    }
+
+    // The marker survives only a run that died while the display was being
+    // set up; OpenGL is then avoided. A Direct3D choice is left alone.
+    if (FileType("crash.dat") != 0 && Settings[3] == 0) Settings[3] = 1;
+
+    switch (Settings[3]) {
+        case 0:
+            SelectRenderer(RendererOpenGL);
+            LogLine("\tUsing OpenGL Driver");
+            break;
+        case 1:
+            SelectRenderer(RendererSoftware);
+            LogLine("\tUsing DirectX 9 Driver");
+            break;
+        case 2:
+            SelectRenderer(RendererLegacy);
+            LogLine("\tUsing DirectX 7 Driver");
+            break;
+        default:
+            break;
+    }
+    LogPlatformNotes();
+
+    int depth = 0;
+    if (Settings[1] == 1) {
+        for (int candidate : {32, 24, 16}) {
+            if (GraphicsModeExists(WindowWidth, WindowHeight, candidate, 0)) {
+                depth = candidate;
+                break;
+            }
+        }
+        if (depth == 0) AddAnnouncement("Can't set to fullscreen in this resolution.", 1);
+    }
+    LogLine("\tResolution : " + Number(WindowWidth) + "x" + Number(WindowHeight) + "," +
+            Number(depth));
+
+    if (const Stream marker = WriteFile("crash.dat")) CloseStream(marker);
+
+    const bool opened = Graphics(WindowWidth, WindowHeight, depth, 60, 0);
+    LogPlatformNotes();
+    if (!opened) {
+        // Every fallback failed: there is nothing to draw on, so leave
+        // cleanly instead of running on without a window.
+        LogLine("\tNo display could be opened.");
+        DeleteFile("crash.dat");
+        CloseLog();
+        EndProgram(1);
+    }
+    // A fallback may have opened another size (an 800 × 600 window).
+    WindowWidth = GraphicsWidth();
+    WindowHeight = GraphicsHeight();
+
+    ChooseVirtualArea();
+    SetVirtualResolution(static_cast<float>(ScreenWidth), static_cast<float>(ScreenHeight));
+
+    LoadCommonAssets();
+    LoadGameAssets();
+    LogLine(kRule);
+    DeleteFile("crash.dat");
+}
+
+void LoadCommonAssets() {
+    AutoMidHandle(true);
+    LogLine("");
+    LogLine("Loading : Common Objects");
+    LogLine("");
+    LogLine("Switching to Default Folder");
+    LogLine("");
+    ChangeDir("../");
+    ChangeDir("Common/");
+
+    LogLine("\tDefault Fonts");
+    ChooseFontScale();
+    const std::string mainFont = MainFontName + ".ttf";
+    const std::string highway = "Blue Highway.ttf";
+    const std::string brk = "Acknowledge TT BRK.ttf";
+    // Sizes are base × scale truncated, in 32-bit floats (40 × 1.2 is 48, not 47).
+    auto scaled = [](int base, float scale) { return static_cast<int>(base * scale); };
+    const struct {
+        const std::string* file;
+        int size;
+    } roles[14] = {
+        {nullptr, 0},
+        {&mainFont, scaled(24, FontScale)},      {&mainFont, scaled(16, FontScaleSmall)},
+        {&mainFont, scaled(16, FontScaleSmall)}, {&mainFont, scaled(20, FontScale)},
+        {&highway, scaled(96, FontScale)},       {&highway, scaled(72, FontScale)},
+        {&highway, scaled(32, FontScale)},       {&mainFont, scaled(32, FontScale)},
+        {&mainFont, scaled(14, FontScale)},      {&brk, 112},
+        {&brk, 96},                              {&brk, 32},
+        {&brk, 20},
+    };
+    std::fill(std::begin(FontByRole), std::end(FontByRole), Font());
+    for (int role = 1; role <= 13; ++role) {
+        FontByRole[role] = LoadImageFont(*roles[role].file, roles[role].size, 4);
+    }
+    static const int kSlotSizes[9] = {8, 12, 18, 24, 32, 40, 52, 64, 96};
+    const std::string* families[3] = {&mainFont, &highway, &brk};
+    std::fill(std::begin(FontBySize), std::end(FontBySize), Font());
+    for (int family = 1; family <= 3; ++family) {
+        for (int slot = 0; slot <= 8; ++slot) {
+            FontBySize[(family - 1) * 10 + slot] =
+                LoadImageFont(*families[family - 1], scaled(kSlotSizes[slot], FontScale), 4);
+        }
+    }
+
+    LogLine("\tDefault Icons");
+    IconImage = LoadAnimImage("icons.png", 16, 16, 0, 64, 3);
+    IconImageCrisp = LoadAnimImage("icons.png", 16, 16, 0, 64, 1);
+
+    LogLine("\tLogos");
+    EngineLogo = LoadImage(Instr(GameTitle, "Reelbox 50") > 0 ? "logo50.png" : "logo.png", 3);
+    SiteLogo = LoadImage("Marrowby.png", 3);
+
+    LogLine("\tBadgeGet");
+    BadgeSound = LoadSound("open.ogg", 0);
+
+    if (GraphicsOpened == 0) {
+        // The first display of the run: show the backdrop and play the opening
+        // sound while the rest loads.
+        BeginFrame(1);
+        DrawBackdrop();
+        SfxChannels[256] = CueSound(BadgeSound);
+        if (SfxChannels[256] != 0) {
+            SetChannelVolume(SfxChannels[256], Settings[12] * Settings[11] / 100.0f / 100.0f);
+            ResumeChannel(SfxChannels[256]);
+        }
+        Flip(-1);
+        GraphicsOpened = 1;
+    }
+
+    LogLine("");
+    LogLine("Switching to Game Folder");
+    ChangeDir("../");
+    ChangeDir(GameFolder());
+
+    BadgeImages = LoadAnimImage("badges.png", 64, 64, 0, 16, 3);
+
+    LogLine("");
+    LogLine("Loading Sound effects");
+    for (int n = 1; n <= 200; ++n) {
+        const std::string name = Right("000" + Number(n), 3) + ".wav";
+        SfxTable[n] = Sound();
+        if (FileType(name) != 0) {
+            LogLine("\tSFX(" + Number(n) + ")");
+            SfxTable[n] = LoadSound(name, 0);
+        }
+    }
+    LogLine("Sounds loaded");
+    LogLine("");
+
+    LoadScores();
+}

@@ -1,0 +1,222 @@
+// setup.cpp — reading and writing "Setup.ini", choosing the audio back end,
+// and the start-up log "Debug.txt".
+#include "framework/setup.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "app/app.h"
+#include "app/globals.h"
+#include "platform/platform.h"
+
+// ---------------------------------------------------------------------------
+// The log
+// ---------------------------------------------------------------------------
+// Written through stdio rather than a platform stream so that every line can
+// be flushed at once: a crash (the case the log exists for) keeps it all.
+namespace {
+std::FILE* LogFile = nullptr;
+
+// Absolute form of a path in the platform's current folder.
+std::string InCurrentDir(const std::string& name) {
+    const std::string dir = CurrentDir();
+    if (dir.empty()) return name;
+    return dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+}  // namespace
+
+bool OpenLog(const std::string& path) {
+    CloseLog();
+    LogFile = std::fopen(InCurrentDir(path).c_str(), "wb");
+    return LogFile != nullptr;
+}
+
+void LogLine(const std::string& text) {
+    if (!LogFile) return;
+    std::fwrite(text.data(), 1, text.size(), LogFile);
+    std::fwrite("\r\n", 1, 2, LogFile);
+    std::fflush(LogFile);
+}
+
+void CloseLog() {
+    if (LogFile) std::fclose(LogFile);
+    LogFile = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------
+namespace {
+
+// The platform's string-to-int made non-negative (INT_MIN has no positive
+// twin in an int, so it becomes INT_MAX).
+int AbsNumber(const std::string& text) {
+    const int v = ToInt(text);
+    if (v == INT_MIN) return INT_MAX;
+    return v < 0 ? -v : v;
+}
+
+bool BeginsWith(const std::string& upperName, const std::string& prefix) {
+    return Left(upperName, static_cast<int>(prefix.size())) == prefix;
+}
+
+}  // namespace
+
+void ApplySetupLine(const std::string& rawLine, bool& sawDriver) {
+    const std::string line = Trim(rawLine);
+    const int eq = Instr(line, "=");
+    const std::string key = Upper(Trim(eq > 0 ? Left(line, eq - 1) : line));
+    std::string value = line;
+    if (eq > 0) {
+        // Up to the second "=" or the end of the line.
+        const int eq2 = Instr(line, "=", eq + 1);
+        value = eq2 > 0 ? Mid(line, eq + 1, eq2 - eq - 1) : Mid(line, eq + 1);
+    }
+    value = Trim(value);
+    const std::string upperValue = Upper(value);
+
+    if (key == "AUDIODRIVER") {
+        sawDriver = true;
+        for (size_t i = 0; i < AudioDriverList.size(); ++i) {
+            if (AudioDriverList[i] == value) Settings[14] = static_cast<int>(i);
+        }
+    } else if (key == "FULLSCREEN") {
+        // Only an "on" value acts; "False" never undoes an earlier "True".
+        if (upperValue == "TRUE" || upperValue == "ON") {
+            Settings[1] = 1;
+            LogLine("\tSetting to Fullscreen");
+        }
+    } else if (key == "GFX ENGINE" || key == "GFXENGINE") {
+        if (upperValue == "DX9") {
+            Settings[3] = 1;
+            LogLine("\tDirectX 9 Mode");
+        } else if (upperValue == "DX7") {
+            Settings[3] = 2;
+            LogLine("\tDirectX 7 Mode");
+        }
+    } else if (key == "WIDTH") {
+        Settings[5] = AbsNumber(value);
+    } else if (key == "HEIGHT") {
+        Settings[6] = AbsNumber(value);
+    } else if (key == "ESS") {
+        Settings[7] = 1;  // the key alone switches it on, whatever the value
+        LogLine("\tAssuming Emergency Slow System values.");
+    } else if (key == "KEY") {
+        const int comma = Instr(value, ",");
+        int a, b;
+        if (comma > 0) {
+            a = AbsNumber(Left(value, comma - 1));
+            const std::string rest = Mid(value, comma + 1);
+            const int comma2 = Instr(rest, ",");
+            b = AbsNumber(comma2 > 0 ? Left(rest, comma2 - 1) : rest);
+        } else {
+            a = b = AbsNumber(value);
+        }
+        if (a >= 0 && a < 100) KeyBindings[a] = b;
+    } else if (key == "MASTER") {
+        Settings[11] = AbsNumber(value);
+    } else if (key == "SOUND") {
+        Settings[12] = AbsNumber(value);
+    } else if (key == "MUSIC") {
+        Settings[13] = AbsNumber(value);
+    }
+}
+
+int ChooseAudioDriver(const std::vector<std::string>& names) {
+    int chosen = -1;
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string upper = Upper(names[i]);
+        if (BeginsWith(upper, "OPENAL") && chosen < 0) chosen = static_cast<int>(i);
+        if (BeginsWith(upper, "FREE") && chosen < 0) chosen = static_cast<int>(i);
+        // A DirectSound-style back end wins even over an earlier choice.
+        if (BeginsWith(upper, "DIRECT")) chosen = static_cast<int>(i);
+    }
+    return chosen < 0 ? 0 : chosen;
+}
+
+void LoadSetup() {
+    AudioDriverList = AudioDriverNames();
+    if (AudioDriverList.size() > 100) AudioDriverList.resize(100);
+
+    bool sawDriver = false;
+    if (FileType("Setup.ini") != 0) {
+        const Stream file = ReadFile("Setup.ini");
+        LogLine("\tReading Setup File");
+        if (file) {
+            do {
+                ApplySetupLine(ReadLine(file), sawDriver);
+            } while (!Eof(file));
+            CloseStream(file);
+        }
+    }
+    if (!sawDriver) Settings[14] = ChooseAudioDriver(AudioDriverList);
+
+    LogLine("Setting Audio Driver");
+    const int position = Settings[14];
+    if (position >= 0 && position < static_cast<int>(AudioDriverList.size())) {
+        const std::string name = AudioDriverList[position];
+        if (AudioDriverExists(name)) {
+            if (Upper(Left(name, 6)) != "OPENAL") {
+                SetAudioDriver(name);
+            } else if (EnableOpenAL()) {
+                SetAudioDriver(name);
+            }
+        }
+    }
+    LogLine("Set Audio Driver");
+    LogLine("");
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------
+std::vector<std::string> SetupFileLines() {
+    std::vector<std::string> lines;
+    lines.push_back("[Graphics]");
+    if (Settings[1] == 0) lines.push_back("Fullscreen = False");
+    if (Settings[1] == 1) lines.push_back("Fullscreen = True");
+    if (Settings[3] == 0) lines.push_back("GFX Engine = OpenGL");
+    if (Settings[3] == 1) lines.push_back("GFX Engine = DX9");
+    if (Settings[3] == 2) lines.push_back("GFX Engine = DX7");
+    lines.push_back("Width=" + Str(int64_t{Settings[5]}));
+    lines.push_back("Height=" + Str(int64_t{Settings[6]}));
+    if (Settings[7] == 1) {
+        lines.push_back(
+            "ESS=1 ; This is a slow system, and things must run a wee bit slower for it.  Awww..");
+    }
+    lines.push_back("");
+    lines.push_back("[Audio]");
+    lines.push_back("Master = " + Str(int64_t{Settings[11]}));
+    lines.push_back("Sound = " + Str(int64_t{Settings[12]}));
+    lines.push_back("Music = " + Str(int64_t{Settings[13]}));
+    const int position = Settings[14];
+    const bool known = position >= 0 && position < static_cast<int>(AudioDriverList.size());
+    lines.push_back("AudioDriver = " + (known ? AudioDriverList[position] : std::string()));
+    for (const std::string& name : AudioDriverList) lines.push_back("; AudioDriver = " + name);
+    lines.push_back("");
+    lines.push_back("[Controls]");
+    for (int i = 0; i < 100; ++i) {
+        if (KeyBindings[i] > 0) {
+            lines.push_back("Key=" + Str(int64_t{i}) + "," + Str(int64_t{KeyBindings[i]}));
+        }
+    }
+    return lines;
+}
+
+bool SaveSetup() {
+    ChangeDir("..");
+    // A temporary file renamed over the old one: a crash or a full disk while
+    // writing never leaves "Setup.ini" empty or cut short.
+    const std::string temporary = "Setup.ini.new";
+    bool ok = false;
+    if (const Stream file = WriteFile(temporary)) {
+        ok = true;
+        for (const std::string& line : SetupFileLines()) ok = WriteLine(file, line) && ok;
+        ok = CloseStream(file) && ok;
+        ok = ok && RenameFile(temporary, "Setup.ini");
+        if (!ok) DeleteFile(temporary);
+    }
+    if (!ok) LogLine("\tCould not save Setup.ini");
+    ChangeDir(GameFolder());
+    return ok;
+}
