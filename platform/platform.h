@@ -188,6 +188,9 @@ bool SetAudioDriver(const std::string& name);     // before the first sound
 std::string CurrentAudioDriver();
 // Makes the OpenAL back end available when the library is present.
 bool EnableOpenAL();
+// The open output and its format ("FreeAudio: 44100 Hz stereo 16-bit, ..."),
+// "" before the first sound opens it.
+std::string AudioDeviceDescription();
 
 Sound LoadSound(const std::string& path, int flags = 0);  // WAV or Ogg Vorbis; 1 = loop
 Channel AllocChannel();
