@@ -145,8 +145,8 @@ Wave Lead(int n) {
         w = Render(Tone{Osc::Saw, kC4 * 0.997, 0, 0, 0.55, {0.01, 0.3, 0.6, 0.2}}, kRate);
         MixInto(w, Render(Tone{Osc::Saw, kC4 * 1.003, 0, 0, 0.55, {0.01, 0.3, 0.6, 0.2}}, kRate), 0, kRate);
         Filter(w, kRate, FilterMode::LowPass, [](double t) { return 1200 + 3000 * std::exp(-t * 6); }, 1.0);
-    } else {  // bell
-        w = Fm(kC4, 3.5, 3.0, 0.3, 0.3, {0.002, 0.6, 0.1, 0.4}, kRate);
+    } else {  // bell (a whole-number ratio keeps the note's pitch clear)
+        w = Fm(kC4, 4.0, 3.0, 0.3, 0.3, {0.002, 0.6, 0.1, 0.4}, kRate);
     }
     return Finish(std::move(w), 0.8);
 }
