@@ -1,5 +1,6 @@
 // fonts.cpp — the four typefaces, copied from Debian font packages under the
 // names the game asks for, each with its licence text beside it.
+#include <filesystem>
 #include <string>
 
 #include "tools/assetgen/assetgen.h"
@@ -23,8 +24,11 @@ void WriteFonts(const std::string& commonDir) {
         std::string name = f.fileName;
         std::string stem = name.substr(0, name.size() - 4);  // without ".ttf"
         std::string licence = std::string("/usr/share/doc/") + f.package + "/copyright";
-        // ReadBytes fails loudly: a missing package must stop the build, not
-        // produce a tree in which the game silently falls back to its own font.
+        // A missing package must stop the build, not produce a tree in which
+        // the game silently falls back to its built-in font.
+        if (!std::filesystem::is_regular_file(f.source) || !std::filesystem::is_regular_file(licence))
+            Fail(std::string("font source ") + f.source + " or its licence " + licence + " is missing; install the "
+                 "Debian package " + f.package + " (./setup.sh does)");
         WriteBytes(commonDir + "/" + name, ReadBytes(f.source));
         std::vector<uint8_t> text = ReadBytes(licence);
         std::string head = stem + " is the file " + f.source + " of the Debian package " + f.package +
