@@ -1,0 +1,144 @@
+// raster.cpp — exact convex polygon filling with the top-left rule.
+//
+// The polygon is the intersection of the half-planes of its edges, so a row's
+// span is the intersection of each edge's bound on that row: edges going up
+// the screen bound x from below, edges going down bound it from above. Each
+// bound is an exact floor division, carried from row to row as quotient and
+// remainder, so a row costs a few additions per edge and no division.
+#include "platform/soft/raster.h"
+
+#include <algorithm>
+
+namespace plat::soft {
+namespace {
+
+// floor(a / b) for b > 0.
+inline int64_t FloorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b) != 0 && a < 0) --q;
+    return q;
+}
+
+// One edge's bound on x, tracked row by row: x >= q (lower) or x <= q (upper),
+// q = floor(num / div), num advancing by `step` each row.
+struct Bound {
+    int64_t q, rem, div, stepQ, stepRem;
+    bool lower;
+    void Start(int64_t num, int64_t d, int64_t step) {
+        div = d;
+        q = FloorDiv(num, d);
+        rem = num - q * d;
+        stepQ = FloorDiv(step, d);
+        stepRem = step - stepQ * d;
+    }
+    void Next() {
+        q += stepQ;
+        rem += stepRem;
+        if (rem >= div) {
+            ++q;
+            rem -= div;
+        }
+    }
+};
+
+// ceil(a / 256) and floor(a / 256) in fixed-point units.
+inline int64_t CeilDivSub(int64_t a) { return -FloorDiv(-a, SubPixel); }
+
+}  // namespace
+
+bool IsConvexQuad(const FixPoint* p) {
+    int sign = 0;
+    int64_t area2 = 0;
+    for (int i = 0; i < 4; ++i) {
+        const FixPoint& a = p[i];
+        const FixPoint& b = p[(i + 1) & 3];
+        const FixPoint& c = p[(i + 2) & 3];
+        int64_t cross = int64_t(b.x - a.x) * (c.y - b.y) - int64_t(b.y - a.y) * (c.x - b.x);
+        int s = (cross > 0) - (cross < 0);
+        if (s != 0) {
+            if (sign != 0 && s != sign) return false;
+            sign = s;
+        }
+        area2 += int64_t(a.x) * b.y - int64_t(b.x) * a.y;
+    }
+    return sign != 0 && area2 != 0;
+}
+
+void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, const void* ctx) {
+    if (n < 3 || n > 16 || width <= 0 || height <= 0) return;
+    int64_t area2 = 0;
+    int64_t ymin = p[0].y, ymax = p[0].y;
+    for (int i = 0; i < n; ++i) {
+        const FixPoint& a = p[i];
+        const FixPoint& b = p[i + 1 == n ? 0 : i + 1];
+        area2 += int64_t(a.x) * b.y - int64_t(b.x) * a.y;
+        ymin = std::min<int64_t>(ymin, a.y);
+        ymax = std::max<int64_t>(ymax, a.y);
+    }
+    if (area2 == 0) return;
+    const bool reversed = area2 < 0;  // walk so the inside is on the positive side
+
+    // Rows whose centres (row·256 + 128) lie within the vertical extent.
+    int64_t rowFirst = CeilDivSub(ymin - SubPixel / 2);
+    int64_t rowLast = FloorDiv(ymax - SubPixel / 2, SubPixel);
+    rowFirst = std::max<int64_t>(rowFirst, 0);
+    rowLast = std::min<int64_t>(rowLast, height - 1);
+    if (rowFirst > rowLast) return;
+
+    // Every bound starts at this row; horizontal edges may raise rowFirst.
+    const int64_t startRow = rowFirst;
+    Bound bounds[16];
+    int count = 0;
+    for (int i = 0; i < n; ++i) {
+        int ia = reversed ? n - 1 - i : i;
+        int ib = reversed ? (ia == 0 ? n - 1 : ia - 1) : (ia + 1 == n ? 0 : ia + 1);
+        const int64_t x0 = p[ia].x, y0 = p[ia].y;
+        const int64_t dx = p[ib].x - x0, dy = p[ib].y - y0;
+        if (dx == 0 && dy == 0) continue;
+        // Inside: E = dx·(Y − y0) − dy·(X − x0) > 0, or = 0 on a top or left edge.
+        const int64_t bias = (dy < 0 || (dy == 0 && dx > 0)) ? 0 : -1;
+        if (dy == 0) {
+            // Horizontal: it only limits the rows. dx > 0 is a top edge
+            // (Y >= y0 inside), dx < 0 a bottom edge (Y < y0 inside).
+            if (dx > 0)
+                rowFirst = std::max(rowFirst, CeilDivSub(y0 - SubPixel / 2));
+            else
+                rowLast = std::min(rowLast, FloorDiv(y0 - 1 - SubPixel / 2, SubPixel));
+            continue;
+        }
+        // At pixel x of row r: E = K(r) + A·x with A = −256·dy and
+        // K(r) = dx·(r·256 + 128 − y0) − dy·(128 − x0).
+        const int64_t a = -SubPixel * dy;
+        const int64_t k = dx * (startRow * SubPixel + SubPixel / 2 - y0) - dy * (SubPixel / 2 - x0);
+        const int64_t kStep = dx * SubPixel;
+        Bound& b = bounds[count++];
+        if (a > 0) {
+            // x >= ceil(−(K + bias) / A) = floor((−(K + bias) + A − 1) / A)
+            b.lower = true;
+            b.Start(-(k + bias) + a - 1, a, -kStep);
+        } else {
+            // x <= floor((K + bias) / −A)
+            b.lower = false;
+            b.Start(k + bias, -a, kStep);
+        }
+    }
+    if (rowFirst > rowLast) return;
+    // Rows skipped by a horizontal edge's limit still advance the bounds.
+    for (int64_t r = startRow; r < rowFirst; ++r)
+        for (int i = 0; i < count; ++i) bounds[i].Next();
+
+    for (int64_t row = rowFirst; row <= rowLast; ++row) {
+        int64_t lo = 0, hi = width - 1;
+        for (int i = 0; i < count; ++i) {
+            Bound& b = bounds[i];
+            if (b.lower)
+                lo = std::max(lo, b.q);
+            else
+                hi = std::min(hi, b.q);
+            b.Next();
+        }
+        if (lo <= hi) span(ctx, static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi) + 1);
+    }
+}
+
+}  // namespace plat::soft
