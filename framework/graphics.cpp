@@ -19,10 +19,10 @@ namespace {
 const char* const kRule = "-=-=-=-=-=-=-=-=-=-=-=-=-=-";
 
 // The platform leaves a note for each fallback it took (renderer or mode);
-// they go into the log as they happen.
+// they go into the log as they happen, as written (they carry their tab).
 void LogPlatformNotes() {
     for (std::string note = NextPlatformNote(); !note.empty(); note = NextPlatformNote()) {
-        LogLine("\t" + note);
+        LogLine(note);
     }
 }
 
@@ -87,6 +87,47 @@ void ChooseFontScale() {
         FontScaleSmall = 2;
     }
     MainFontName = WindowWidth > 800 ? "November" : "SVBasicManual";
+}
+
+namespace {
+// The font table by role: typeface (0 main, 1 "Blue Highway", 2 "Acknowledge
+// TT BRK"), base size, and which scale applies (0 none, 1 FontScale, 2 small).
+struct RoleFont {
+    int family, base, scale;
+};
+const RoleFont kRoleFonts[14] = {
+    {0, 0, 0},
+    {0, 24, 1}, {0, 16, 2}, {0, 16, 2}, {0, 20, 1}, {1, 96, 1}, {1, 72, 1}, {1, 32, 1},
+    {0, 32, 1}, {0, 14, 1}, {2, 112, 0}, {2, 96, 0}, {2, 32, 0}, {2, 20, 0},
+};
+const int kSlotSizes[9] = {8, 12, 18, 24, 32, 40, 52, 64, 96};
+
+// base × scale truncated, in 32-bit floats (40 × 1.2 gives 48, not 47).
+int Scaled(int base, float scale) { return static_cast<int>(static_cast<float>(base) * scale); }
+}  // namespace
+
+std::string FamilyFontFile(int family) {
+    if (family == 2) return "Blue Highway.ttf";
+    if (family == 3) return "Acknowledge TT BRK.ttf";
+    return MainFontName + ".ttf";
+}
+
+std::string RoleFontFile(int role) {
+    if (role < 1 || role > 13) return "";
+    return FamilyFontFile(kRoleFonts[role].family + 1);
+}
+
+int RoleFontSize(int role) {
+    if (role < 1 || role > 13) return 0;
+    const RoleFont& f = kRoleFonts[role];
+    if (f.scale == 1) return Scaled(f.base, FontScale);
+    if (f.scale == 2) return Scaled(f.base, FontScaleSmall);
+    return f.base;
+}
+
+int SlotFontSize(int slot) {
+    if (slot < 0 || slot > 8) return 0;
+    return Scaled(kSlotSizes[slot], FontScale);
 }
 
 void ApplyGraphics() {
@@ -172,35 +213,15 @@ void LoadCommonAssets() {
 
     LogLine("\tDefault Fonts");
     ChooseFontScale();
-    const std::string mainFont = MainFontName + ".ttf";
-    const std::string highway = "Blue Highway.ttf";
-    const std::string brk = "Acknowledge TT BRK.ttf";
-    // Sizes are base × scale truncated, in 32-bit floats (40 × 1.2 is 48, not 47).
-    auto scaled = [](int base, float scale) { return static_cast<int>(base * scale); };
-    const struct {
-        const std::string* file;
-        int size;
-    } roles[14] = {
-        {nullptr, 0},
-        {&mainFont, scaled(24, FontScale)},      {&mainFont, scaled(16, FontScaleSmall)},
-        {&mainFont, scaled(16, FontScaleSmall)}, {&mainFont, scaled(20, FontScale)},
-        {&highway, scaled(96, FontScale)},       {&highway, scaled(72, FontScale)},
-        {&highway, scaled(32, FontScale)},       {&mainFont, scaled(32, FontScale)},
-        {&mainFont, scaled(14, FontScale)},      {&brk, 112},
-        {&brk, 96},                              {&brk, 32},
-        {&brk, 20},
-    };
     std::fill(std::begin(FontByRole), std::end(FontByRole), Font());
     for (int role = 1; role <= 13; ++role) {
-        FontByRole[role] = LoadImageFont(*roles[role].file, roles[role].size, 4);
+        FontByRole[role] = LoadImageFont(RoleFontFile(role), RoleFontSize(role), 4);
     }
-    static const int kSlotSizes[9] = {8, 12, 18, 24, 32, 40, 52, 64, 96};
-    const std::string* families[3] = {&mainFont, &highway, &brk};
     std::fill(std::begin(FontBySize), std::end(FontBySize), Font());
     for (int family = 1; family <= 3; ++family) {
         for (int slot = 0; slot <= 8; ++slot) {
             FontBySize[(family - 1) * 10 + slot] =
-                LoadImageFont(*families[family - 1], scaled(kSlotSizes[slot], FontScale), 4);
+                LoadImageFont(FamilyFontFile(family), SlotFontSize(slot), 4);
         }
     }
 

@@ -2,6 +2,8 @@
 // shared asset.
 #pragma once
 
+#include <string>
+
 // Builds the resolution list, picks the renderer, opens the window or full
 // screen, sets the virtual area, then LoadCommonAssets and LoadGameAssets.
 // Called with the game folder current; leaves it current.
@@ -17,3 +19,9 @@ void BuildResolutionList();
 void ChooseVirtualArea();
 // FontScale, FontScaleSmall and MainFontName from WindowWidth.
 void ChooseFontScale();
+// Font files and pixel sizes as LoadCommonAssets loads them, after
+// ChooseFontScale: FontByRole entry 1..13, FontBySize family 1..3, slot 0..8.
+std::string FamilyFontFile(int family);
+std::string RoleFontFile(int role);
+int RoleFontSize(int role);
+int SlotFontSize(int slot);

@@ -19,6 +19,7 @@ std::FILE* LogFile = nullptr;
 
 // Absolute form of a path in the platform's current folder.
 std::string InCurrentDir(const std::string& name) {
+    if (!name.empty() && name[0] == '/') return name;
     const std::string dir = CurrentDir();
     if (dir.empty()) return name;
     return dir.back() == '/' ? dir + name : dir + "/" + name;
