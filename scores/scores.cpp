@@ -10,6 +10,8 @@
 #include "draw/strings.h"
 #include "framework/setup.h"
 #include "platform/platform.h"
+#include "scores/board.h"
+#include "scores/online.h"
 
 ScoreTable ScoreList;
 std::string LoginName;
@@ -203,6 +205,18 @@ ScoreRef ParseRecord(const std::string& text) {
     r->Quit = AbsField(SplitField(a, "|", 8));
     for (int i = 1; i <= 30; ++i) r->Best[i] = AbsField(SplitField(b, "|", i));
     return r;
+}
+
+void ResetScoreTable() {
+    ScoreList.clear();
+    LoginName.clear();
+    LoginPassword.clear();
+    for (auto& slot : TopTable) slot.reset();
+    TableBest.reset();
+    BoardHover.reset();
+    BoardSelection = 0;
+    GraphScroll = 0;
+    LoginFocus = 0;
 }
 
 void SortScoreList(ScoreTable& list) {

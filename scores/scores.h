@@ -79,6 +79,9 @@ void BuildDefaultKey();
 std::string RecordText(const Scores& record);
 // Builds a record from a RecordText; none when the fields part holds no "|".
 ScoreRef ParseRecord(const std::string& text);
+// Empties ScoreList, the account, TopTable and TableBest, the board's
+// hover, selection and scroll, and the login focus: a clean start for a run.
+void ResetScoreTable();
 // Stable sort, most recent first.
 void SortScoreList(ScoreTable& list);
 void SortScoreList();
