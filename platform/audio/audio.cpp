@@ -8,9 +8,11 @@
 //   "OpenAL Default"       OpenAL's default device (only when the library loads)
 //   "Silent"               plays nothing; channels still run for their sounds' lengths
 // The device opens at the first LoadSound or AllocChannel. When it cannot be
-// opened the choice falls back (named SDL driver → SDL's own pick → silent;
-// OpenAL → SDL's own pick → silent), each step leaving a platform note.
+// opened the choice falls back (named SDL driver → SDL's own pick → each
+// other SDL driver → silent; OpenAL → the same chain), leaving a platform
+// note for the named choice that failed and one when sound is off.
 #include <algorithm>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/audio/audio_internal.h"
@@ -232,6 +234,16 @@ void OpenChosen() {
                         std::string(kFreeName));
     }
     if (OpenSdl("", kFreeName, error)) return;
+    // SDL settles on the first driver that starts, which may then have no
+    // device (ALSA without a card while a sound server would have worked);
+    // the others get their chance before sound is given up. A driver forced
+    // through SDL's own SDL_AUDIODRIVER variable is taken as the only one.
+    if (!std::getenv("SDL_AUDIODRIVER")) {
+        for (const Driver& d : Drivers())
+            if (d.kind == Kind::SdlNamed && d.name != chosen.name &&
+                OpenSdl(d.sdlDriver, d.name, error))
+                return;
+    }
     AddPlatformNote("\tNo audio device, sound is off");
     OpenSilent();
 }
