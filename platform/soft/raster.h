@@ -34,10 +34,8 @@ bool IsConvexQuad(const FixPoint* p);
 // ---------------------------------------------------------------------------
 // 8-bit arithmetic: x / 255 rounded to nearest, exact for 0 <= x <= 255 × 255
 // ---------------------------------------------------------------------------
-inline uint32_t Div255(uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
+// (the form the renderer's four-pixel path uses on 16-bit lanes).
+inline uint32_t Div255(uint32_t x) { return ((x + 128) * 257) >> 16; }
 // The same on two 16-bit lanes (bits 0..15 and 16..31), each <= 255 × 255.
 inline uint32_t Div255Pair(uint32_t x) {
     x += 0x00800080u;
