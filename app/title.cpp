@@ -16,6 +16,8 @@
 #include "scores/online.h"
 #include "scores/scores.h"
 
+int TitleFramesShown = 0;
+
 namespace {
 
 std::function<void()> RoundHook;
@@ -256,6 +258,7 @@ bool TitleFrame(TitleState& st) {
                   static_cast<float>(H / 2 - ImageHeight(LogoImage) / 2 + SlideOffset(st)), 0);
     }
 
+    ++TitleFramesShown;
     FrameEnd(TargetFps, 1, 1);
 
     if (!KeyDown(KeyEscape)) st.escapeLatch = 0;

@@ -10,6 +10,10 @@
 void TitleScreen();
 void RunTitleScreen();  // the same loop
 
+// Title frames shown since start-up; lets a driver tell the title from the
+// other screens that also run with PlayState 0.
+extern int TitleFramesShown;
+
 // The loop's own state, created once when the loop starts.
 struct TitleState {
     int slide = 0;       // 0..32; elements are offset by 800 − 25 × slide
