@@ -1,0 +1,219 @@
+// The real program in a real window: the built binary runs under the X
+// display of the test run (Xvfb in test.sh), OpenGL through Mesa, driven with
+// xdotool like a player would: click to start, let the balls drop, type a
+// name, Escape on the title, a key on the thanks page. Then the exit code and
+// the score file are checked.
+//
+// It needs a display: with FLINGO_REQUIRE_DISPLAY=1 and none, it fails;
+// without that variable it is skipped.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/globals.h"
+#include "app/app.h"
+#include "platform/platform.h"
+#include "scores/scores.h"
+#include "tests/scores/support.h"
+
+using namespace gametest;
+using namespace std::chrono_literals;
+
+namespace {
+
+bool DisplayRequired() {
+    const char* v = std::getenv("FLINGO_REQUIRE_DISPLAY");
+    return v && std::string(v) == "1";
+}
+
+bool DisplayOpens() {
+    const char* d = std::getenv("DISPLAY");
+    if (!d || !*d) return false;
+    return std::system("xdpyinfo >/dev/null 2>&1") == 0;
+}
+
+// Output of a shell command, trailing line end removed.
+std::string Capture(const std::string& command) {
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (fgets(buf, sizeof buf, p)) out += buf;
+        pclose(p);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+int Sh(const std::string& command) { return std::system(command.c_str()); }
+
+bool LogHas(const fs::path& log, const std::string& line) {
+    for (const auto& l : ReadLines(log))
+        if (l == line) return true;
+    return false;
+}
+
+// The newest screenshot in Files/, or "".
+fs::path NewestShot(const fs::path& files) {
+    fs::path best;
+    fs::file_time_type when{};
+    for (const auto& e : fs::directory_iterator(files)) {
+        if (e.path().extension() != ".png") continue;
+        if (best.empty() || e.last_write_time() > when) {
+            best = e.path();
+            when = e.last_write_time();
+        }
+    }
+    return best;
+}
+
+// Pixels of pure green (0, 255, 0): only the name-entry screen draws them.
+int GreenPixels(const fs::path& png) {
+    const Pixmap p = LoadPixmap(png.string());
+    if (!p) return 0;
+    int n = 0;
+    for (int y = 0; y < PixmapHeight(p); y += 2)
+        for (int x = 0; x < PixmapWidth(p); x += 2)
+            if ((ReadPixel(p, x, y) & 0xFFFFFF) == 0x00FF00) ++n;
+    return n;
+}
+
+class Child {
+public:
+    explicit Child(const fs::path& dir) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(dir.c_str()) != 0) _exit(126);
+            execl("./flingo", "flingo", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Child() {
+        if (pid_ > 0 && !reaped_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // The exit code, or −1 when it is still running after `limit`.
+    int Wait(std::chrono::milliseconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < end) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                reaped_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(50ms);
+        }
+        return -1;
+    }
+    bool Running() {
+        int status = 0;
+        if (reaped_) return false;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            reaped_ = true;
+            return false;
+        }
+        return true;
+    }
+    pid_t Pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    bool reaped_ = false;
+};
+
+template <class F>
+bool WaitFor(std::chrono::milliseconds limit, F done) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+}  // namespace
+
+TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
+    if (!DisplayOpens()) {
+        if (DisplayRequired()) FAIL() << "FLINGO_REQUIRE_DISPLAY=1 but no X display opens";
+        GTEST_SKIP() << "no X display";
+    }
+    ASSERT_EQ(Sh("command -v xdotool >/dev/null"), 0) << "xdotool is missing";
+    const fs::path binary = fs::path(FLINGO_BUILD_DIR) / "flingo";
+    ASSERT_TRUE(fs::exists(binary));
+
+    Scratch tree(true);
+    fs::copy_file(binary, tree.Root() / "flingo");
+    const fs::path log = tree.Files() / "Debug.txt";
+
+    Child game(tree.Root());
+    ASSERT_GT(game.Pid(), 0);
+
+    // Loading: the log says when it is done; the title then slides in.
+    ASSERT_TRUE(WaitFor(60s, [&] { return !game.Running() || LogHas(log, "Finished Loading"); }))
+        << "the program did not finish loading";
+    ASSERT_TRUE(game.Running()) << "the program ended while loading";
+    std::string window;
+    ASSERT_TRUE(WaitFor(10s, [&] {
+        window = Capture("xdotool search --name 'Flingo' 2>/dev/null | head -1");
+        return !window.empty();
+    }));
+    Sh("xdotool windowfocus " + window + " 2>/dev/null");
+    std::this_thread::sleep_for(4s);  // the 2.5 s hold and the 32-frame slide-in
+
+    // The start box is centred at ((1280 − 335) / 2, 480) of 1280 × 960,
+    // which is (295, 300) in the 800 × 600 window.
+    Sh("xdotool mousemove --window " + window + " 295 300");
+    std::this_thread::sleep_for(300ms);
+    Sh("xdotool mousedown 1");
+    std::this_thread::sleep_for(200ms);
+    Sh("xdotool mouseup 1");
+    // Park the bar in a corner and let the balls drop; watch for name entry
+    // through the game's own screenshots (F11).
+    std::this_thread::sleep_for(500ms);
+    Sh("xdotool mousemove --window " + window + " 2 300");
+    bool naming = false;
+    for (int i = 0; i < 60 && !naming && game.Running(); ++i) {
+        std::this_thread::sleep_for(2s);
+        Sh("xdotool key F11");
+        std::this_thread::sleep_for(700ms);
+        const fs::path shot = NewestShot(tree.Files());
+        naming = !shot.empty() && GreenPixels(shot) > 20;
+    }
+    ASSERT_TRUE(naming) << "name entry did not come";
+
+    Sh("xdotool key --delay 60 BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace");
+    Sh("xdotool type --delay 80 Robot");
+    std::this_thread::sleep_for(500ms);
+    Sh("xdotool key Return");
+    std::this_thread::sleep_for(2s);  // back on the title
+    Sh("xdotool key Escape");
+    std::this_thread::sleep_for(1500ms);  // the thanks page waits for a fresh press
+    Sh("xdotool key space");
+
+    const int code = game.Wait(20s);
+    EXPECT_EQ(code, 0);
+
+    const auto lines = ReadLines(tree.Game() / "nuscores.dat");
+    ASSERT_EQ(lines.size(), 2u);
+    InitGlobals();
+    BuildDefaultKey();
+    const ScoreRef r = ParseRecord(Unscramble(lines[1]));
+    ASSERT_TRUE(r) << "the record line unscrambles";
+    EXPECT_EQ(r->Name, "Robot");
+    EXPECT_EQ(r->GameMode, 1);
+    EXPECT_EQ(r->Quit, 0);
+    const auto logLines = ReadLines(log);
+    ASSERT_FALSE(logLines.empty());
+    EXPECT_EQ(logLines.back(), "Play again, soon!!");
+}
