@@ -171,9 +171,10 @@ TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
     Sh("xdotool windowfocus " + window + " 2>/dev/null");
     std::this_thread::sleep_for(4s);  // the 2.5 s hold and the 32-frame slide-in
 
-    // The start box is centred at ((1280 − 335) / 2, 480) of 1280 × 960,
-    // which is (295, 300) in the 800 × 600 window.
-    Sh("xdotool mousemove --window " + window + " 295 300");
+    // The start box is centred at ((1280 − 415) / 2, 480) of 1280 × 960
+    // (the panel is 415 wide in a window below 900), which is (270, 300) in
+    // the 800 × 600 window.
+    Sh("xdotool mousemove --window " + window + " 270 300");
     std::this_thread::sleep_for(300ms);
     Sh("xdotool mousedown 1");
     std::this_thread::sleep_for(200ms);

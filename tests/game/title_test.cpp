@@ -11,8 +11,9 @@ using namespace gametest;
 
 namespace {
 
-// The start box's centre once the screen has slid in (panel 335 wide).
-constexpr int StartX = (1280 - 335) / 2, StartY = 960 / 2;
+// The start box's centre once the screen has slid in (an 800-pixel window:
+// the panel is 415 wide).
+constexpr int StartX = (1280 - 415) / 2, StartY = 960 / 2;
 // The "Hard" label's box: top-left at ((W − B)/2 − 100, H/2 + 300), 200 × 40.
 constexpr int HardX = StartX - 100 + 20, HardY = StartY + 300 + 20;
 constexpr int Key3 = 51, KeyF1 = 112, KeyUp = 38, KeyDown_ = 40, KeyEsc = 27;

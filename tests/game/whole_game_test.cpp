@@ -136,7 +136,7 @@ void SendEscape(GameRun& run) {
 // box, on 41 let go (the round starts on 42).
 void ClickStart(int frame) {
     if (frame == 40) {
-        PointAt((ScreenWidth - 335) / 2, ScreenHeight / 2);
+        PointAt((ScreenWidth - (WindowWidth < 900 ? 415 : 335)) / 2, ScreenHeight / 2);
         HeadlessMouseButton(1, true);
     }
     if (frame == 41) HeadlessMouseButton(1, false);

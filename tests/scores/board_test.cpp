@@ -12,7 +12,7 @@ using namespace gametest;
 
 namespace {
 
-// The side panel fully slid in at 1280 × 960 with an 800-pixel window.
+// The side panel fully slid in at 1280 × 960 with a window of 900 or more.
 constexpr int PanelW = 335;
 constexpr int PanelP = 1280 - (PanelW + 5);
 
