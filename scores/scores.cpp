@@ -2,9 +2,8 @@
 // top-25 selection.
 #include "scores/scores.h"
 
-#include <algorithm>
 #include <climits>
-#include <vector>
+#include <unordered_set>
 
 #include "app/globals.h"
 #include "draw/strings.h"
@@ -265,11 +264,10 @@ void LoadScores() {
     CloseStream(in);
 
     if (!previous.empty()) {
-        std::vector<std::string> held;
-        for (const auto& r : ScoreList) held.push_back(RecordText(*r));
+        std::unordered_set<std::string> held;
+        for (const auto& r : ScoreList) held.insert(RecordText(*r));
         for (const auto& r : previous) {
-            if (std::find(held.begin(), held.end(), RecordText(*r)) == held.end())
-                ScoreList.push_back(r);
+            if (!held.count(RecordText(*r))) ScoreList.push_back(r);
         }
     }
     SortScoreList();
