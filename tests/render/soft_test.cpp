@@ -1,13 +1,21 @@
-// The software renderer through its RenderBackend table: colour
-// interpolation, spans of every length (the four-pixel path and its
-// remainder must agree), and far-off and broken vertices.
+// The software renderer driven directly through its RenderBackend table:
+// colour interpolation, triangles that are not quads, spans of every length
+// (the four-pixel path and its remainder must agree), far-off and broken
+// vertices, read-back and present.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "platform/backend.h"
 
 namespace {
+
+using plat::Vertex;
+
+std::unique_ptr<plat::RenderBackend> Make(int w, int h, plat::PresentFn present = {}) {
+    return plat::CreateSoftRenderer(w, h, std::move(present));
+}
 
 std::vector<uint32_t> Read(plat::RenderBackend& r) {
     std::vector<uint32_t> px(size_t(r.Width()) * r.Height());
@@ -15,67 +23,110 @@ std::vector<uint32_t> Read(plat::RenderBackend& r) {
     return px;
 }
 
-void Quad(plat::RenderBackend& r, plat::Texture* tex, int blend, float x0, float y0, float x1,
-          float y1, uint32_t left, uint32_t right) {
-    plat::Vertex a{x0, y0, 0, 0, left}, b{x1, y0, 1, 0, right}, c{x1, y1, 1, 1, right}, d{x0, y1, 0, 1, left};
-    plat::Vertex v[6] = {a, b, c, a, c, d};
+void Quad(plat::RenderBackend& r, plat::Texture* tex, int blend, float x0, float y0, float x1, float y1,
+          uint32_t c0, uint32_t c1) {
+    Vertex a{x0, y0, 0, 0, c0}, b{x1, y0, 1, 0, c1}, c{x1, y1, 1, 1, c1}, d{x0, y1, 0, 1, c0};
+    Vertex v[6] = {a, b, c, a, c, d};
     r.DrawTriangles(tex, blend, v, 6);
 }
 
 }  // namespace
 
 TEST(Soft, CornerColoursAreInterpolated) {
-    auto r = plat::CreateSoftRenderer(64, 2, {});
-    Quad(*r, nullptr, BlendSolid, 0, 0, 64, 2, 0xFF000000u, 0xFFFFFFFFu);
+    auto r = Make(64, 4);
+    r->Clear(0);
+    Quad(*r, nullptr, BlendSolid, 0, 0, 64, 4, 0xFF000000u, 0xFFFFFFFFu);
     auto px = Read(*r);
-    // Pixel x's centre is (x + 0.5)/64 of the way; tolerance 1 for rounding.
-    for (int x = 0; x < 64; ++x) ASSERT_NEAR(int(px[x] & 0xFF), (x + 0.5) / 64 * 255, 1) << x;
+    // Left to right the grey rises from near 0 to near 255, never falling.
+    // Tolerance: half a step of the 64-pixel ramp at each end.
+    EXPECT_LE(px[0] & 0xFF, 3u);
+    EXPECT_GE(px[63] & 0xFF, 252u);
+    for (int x = 1; x < 64; ++x) EXPECT_GE(px[x] & 0xFF, px[x - 1] & 0xFF) << x;
+    EXPECT_NEAR(int(px[32] & 0xFF), 130, 3);  // centre of pixel 32 is 32.5/64 of the way
 }
 
 TEST(Soft, SpansOfEveryLengthAgree) {
+    // Each blend over a known background, with flat colour and with a
+    // texture: every pixel of rows 1..12 pixels long must get one value.
     plat::Texture tex;
     tex.width = tex.height = 1;
     tex.pixels = {0x9A4080C0u};
-    for (int blend : {BlendMask, BlendSolid, BlendAlpha, BlendLight, BlendShade})
+    for (int blend : {BlendMask, BlendSolid, BlendAlpha, BlendLight, BlendShade}) {
         for (plat::Texture* t : {static_cast<plat::Texture*>(nullptr), &tex}) {
-            auto r = plat::CreateSoftRenderer(16, 13, {});
+            auto r = Make(16, 13);
             r->Clear(0x603020);
             for (int len = 1; len <= 12; ++len)
-                Quad(*r, t, blend, 2, float(len), 2.0f + len, len + 1.0f, 0xB0C08040u, 0xB0C08040u);
+                Quad(*r, t, blend, 2, float(len), 2.0f + len, float(len + 1), 0xB0C08040u, 0xB0C08040u);
             auto px = Read(*r);
+            const uint32_t want = px[1 * 16 + 2];
             for (int len = 1; len <= 12; ++len)
                 for (int x = 2; x < 2 + len; ++x)
-                    ASSERT_EQ(px[len * 16 + x], px[16 + 2]) << "blend " << blend << " len " << len;
-            EXPECT_EQ(px[16 + 3], 0xFF603020u);  // nothing past the span
+                    ASSERT_EQ(px[len * 16 + x], want) << "blend " << blend << " len " << len << " x " << x;
+            EXPECT_EQ(px[1 * 16 + 3], 0xFF603020u) << "nothing past the span";
         }
+    }
 }
 
-TEST(Soft, FarBrokenAndPartialInputIsSafe) {
-    auto r = plat::CreateSoftRenderer(32, 32, {});
-    const uint32_t w = 0xFFFFFFFFu, black = 0xFF000000u;
-    // Huge triangle: clipped, it is the part of the target below the diagonal.
-    plat::Vertex big[3] = {{-1e7f, -1e7f, 0, 0, w}, {1e7f + 32, 1e7f + 32, 0, 0, w}, {-1e7f, 1e7f + 32, 0, 0, w}};
+TEST(Soft, TrianglesThatAreNotQuadsBlendOnce) {
+    // Two triangles sharing a diagonal, sent in an order the quad path does
+    // not take: at alpha one half, a pixel drawn twice would come out darker.
+    auto r = Make(20, 20);
+    r->Clear(0xFFFFFF);
+    const uint32_t c = 0x80000000u;
+    Vertex v[6] = {{2, 2, 0, 0, c}, {18, 2, 0, 0, c}, {18, 18, 0, 0, c},
+                   {18, 18, 0, 0, c}, {2, 18, 0, 0, c}, {2, 2, 0, 0, c}};
+    r->DrawTriangles(nullptr, BlendAlpha, v, 6);
+    auto px = Read(*r);
+    const uint32_t half = px[5 * 20 + 10];
+    EXPECT_NE(half, 0xFFFFFFFFu);
+    for (int y = 2; y < 18; ++y)
+        for (int x = 2; x < 18; ++x) ASSERT_EQ(px[y * 20 + x], half) << x << "," << y;
+}
+
+TEST(Soft, FarAndBrokenVerticesAreSafe) {
+    auto r = Make(32, 32);
+    r->Clear(0);
+    const uint32_t w = 0xFFFFFFFFu;
+    // A huge triangle whose clipped part is the lower-left half of the target.
+    Vertex big[3] = {{-1e7f, -1e7f, 0, 0, w}, {1e7f + 32, 1e7f + 32, 0, 0, w}, {-1e7f, 1e7f + 32, 0, 0, w}};
     r->DrawTriangles(nullptr, BlendSolid, big, 3);
     auto px = Read(*r);
-    EXPECT_EQ(px[30 * 32 + 1], w);
-    EXPECT_EQ(px[1 * 32 + 30], black);
-    r->Clear(0);
+    EXPECT_EQ(px[30 * 32 + 1], w);   // below the diagonal
+    EXPECT_EQ(px[1 * 32 + 30], 0xFF000000u);  // above it
+    // NaN and infinity draw nothing and do not crash.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    plat::Vertex bad[6] = {{nan, 0, 0, 0, w}, {10, 0, 0, 0, w}, {10, 10, 0, 0, w},
-                           {0, 0, 0, 0, w}, {inf, 0, 0, 0, w}, {10, 10, 0, 0, w}};
+    r->Clear(0);
+    Vertex bad[6] = {{nan, 0, 0, 0, w}, {10, 0, 0, 0, w}, {10, 10, 0, 0, w},
+                     {0, 0, 0, 0, w}, {inf, 0, 0, 0, w}, {10, 10, 0, 0, w}};
     r->DrawTriangles(nullptr, BlendSolid, bad, 6);
-    r->DrawTriangles(nullptr, BlendSolid, bad + 1, 2);  // not a whole triangle
-    plat::Texture empty;  // a texture without pixels shows nothing
+    r->DrawTriangles(nullptr, BlendSolid, bad, 2);  // not a whole triangle
+    px = Read(*r);
+    for (uint32_t p : px) ASSERT_EQ(p, 0xFF000000u);
+    // A texture without pixels has nothing to show.
+    plat::Texture empty;
     empty.width = empty.height = 4;
     Quad(*r, &empty, BlendSolid, 0, 0, 8, 8, w, w);
-    for (uint32_t p : Read(*r)) ASSERT_EQ(p, black);
-    // Two triangles that are not sent as a quad still blend each pixel once.
-    const uint32_t half = 0x80FFFFFFu;
-    plat::Vertex tri[6] = {{2, 2, 0, 0, half}, {18, 2, 0, 0, half}, {18, 18, 0, 0, half},
-                           {18, 18, 0, 0, half}, {2, 18, 0, 0, half}, {2, 2, 0, 0, half}};
-    r->DrawTriangles(nullptr, BlendAlpha, tri, 6);
-    px = Read(*r);
-    for (int y = 2; y < 18; ++y)
-        for (int x = 2; x < 18; ++x) ASSERT_EQ(px[y * 32 + x], px[5 * 32 + 10]) << x << "," << y;
-    EXPECT_NE(px[5 * 32 + 10], black);
+    EXPECT_EQ(Read(*r)[0], 0xFF000000u);
+}
+
+TEST(Soft, ReadBackAndPresent) {
+    int shown = 0;
+    uint32_t seen = 0;
+    auto r = Make(8, 6, [&](const uint32_t* argb, int w, int h) {
+        ++shown;
+        seen = argb[size_t(h - 1) * w + (w - 1)];
+    });
+    EXPECT_STREQ(r->Name(), "software");
+    EXPECT_EQ(r->Width(), 8);
+    EXPECT_EQ(r->Height(), 6);
+    r->Clear(0x123456);
+    r->Present(false);
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(seen, 0xFF123456u);
+    uint32_t part[4] = {1, 1, 1, 1};
+    r->ReadPixels(7, 5, 2, 2, part);  // hangs off the corner
+    EXPECT_EQ(part[0], 0xFF123456u);
+    EXPECT_EQ(part[1], 0u);
+    EXPECT_EQ(part[2], 0u);
+    EXPECT_EQ(part[3], 0u);
 }
