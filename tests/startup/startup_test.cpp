@@ -132,3 +132,26 @@ TEST(StartUp, TheLoadingScreenHoldsTwoAndAHalfSecondsFromTheDisplayAndNoMore) {
     ASSERT_GT(loadedAt, 1000u + 2500);
     EXPECT_LE(run.firstHomeFrameAt - loadedAt, 17u);
 }
+
+TEST(PlaySfx, SilentEffectsDoNotTurnTheChannelsAndThe237thCutsOffTheFirst) {
+    ScratchTree tree(true);
+    UseHeadlessPlatform();
+    InitGlobals();
+    SfxTable[1] = LoadSound((tree.Files() / "Common" / "open.ogg").string());
+    ASSERT_TRUE(SfxTable[1]);
+    Settings[12] = 0;
+    PlaySfx(1);
+    Settings[12] = 50;
+    PlaySfx(2);  // not loaded
+    PlaySfx(201);
+    EXPECT_EQ(SfxCursor, 20);
+    PlaySfx(1);
+    const Channel first = SfxChannels[21];
+    for (int i = 2; i <= 236; ++i) PlaySfx(1);  // the 236th wraps to the unused slot 20
+    EXPECT_EQ(SfxCursor, 20);
+    EXPECT_TRUE(ChannelPlaying(first));
+    PlaySfx(1);  // the 237th takes slot 21 again and cuts the first off
+    EXPECT_EQ(SfxCursor, 21);
+    EXPECT_FALSE(ChannelPlaying(first));
+    EXPECT_TRUE(ChannelPlaying(SfxChannels[21]));
+}
