@@ -55,6 +55,15 @@ std::string Capture(const std::string& command) {
 
 int Sh(const std::string& command) { return std::system(command.c_str()); }
 
+// A key held for 200 ms, as a player presses it: the title screen and the
+// thanks page look at keys held, so a press and release inside one poll
+// (what "xdotool key" sends) would go unseen there.
+void Press(const std::string& key) {
+    Sh("xdotool keydown " + key);
+    std::this_thread::sleep_for(200ms);
+    Sh("xdotool keyup " + key);
+}
+
 bool LogHas(const fs::path& log, const std::string& line) {
     for (const auto& l : ReadLines(log))
         if (l == line) return true;
@@ -198,9 +207,9 @@ TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
     std::this_thread::sleep_for(500ms);
     Sh("xdotool key Return");
     std::this_thread::sleep_for(2s);  // back on the title
-    Sh("xdotool key Escape");
+    Press("Escape");
     std::this_thread::sleep_for(1500ms);  // the thanks page waits for a fresh press
-    Sh("xdotool key space");
+    Press("space");
 
     const int code = game.Wait(20s);
     EXPECT_EQ(code, 0);
