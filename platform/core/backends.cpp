@@ -25,6 +25,9 @@ void InstallBackends(std::unique_ptr<VideoBackend> video, std::unique_ptr<ClockB
                      std::unique_ptr<JoystickBackend> joysticks) {
     // The renderer of the old video back end must go before the back end.
     ResetGraphicsState();
+    // Joysticks before video: both shut their SDL subsystems down.
+    g_joysticks.reset();
+    g_video.reset();
     g_video = std::move(video);
     g_clock = std::move(clock);
     g_joysticks = std::move(joysticks);
@@ -69,6 +72,6 @@ void EndProgram(int code) {
     plat::AudioShutdown();
     EndGraphics();
     g_joysticks.reset();
-    g_video.reset();  // the SDL back end shuts SDL down here
+    g_video.reset();  // restores the desktop mode after full screen
     std::exit(code);
 }

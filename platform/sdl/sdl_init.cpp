@@ -1,0 +1,29 @@
+// sdl_init.cpp — PlatformInit: SDL video, events and joysticks, the real
+// clock, and a fresh input and random state.
+#include <SDL.h>
+
+#include "platform/core/core.h"
+#include "platform/platform.h"
+#include "platform/sdl/sdl_video.h"
+
+void PlatformInit() {
+    // A click that focuses the window is also a click in the game.
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+
+    std::string failure;
+    if (SDL_Init(SDL_INIT_EVENTS) != 0) failure = SDL_GetError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        plat::AddPlatformNote(std::string("\tNo display available: ") + SDL_GetError());
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
+        plat::AddPlatformNote(std::string("\tNo joystick support: ") + SDL_GetError());
+    else
+        SDL_JoystickEventState(SDL_ENABLE);
+    if (!failure.empty()) plat::AddPlatformNote("\tSDL could not start: " + failure);
+
+    plat::SetHeadlessRun(false);
+    plat::InstallBackends(plat::CreateSdlVideo(), plat::CreateRealClock(),
+                          plat::CreateSdlJoysticks());
+    plat::ResetInputState();
+    plat::ResetRandomState();
+}

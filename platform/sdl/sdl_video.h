@@ -1,0 +1,22 @@
+// sdl_video.h — the SDL back ends behind PlatformInit, and what they report
+// about themselves (for the start-up log and the real-window test). Nothing
+// here needs an SDL header.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/backend.h"
+
+namespace plat {
+
+std::unique_ptr<VideoBackend> CreateSdlVideo();
+std::unique_ptr<JoystickBackend> CreateSdlJoysticks();
+
+// SDL's video driver ("x11", "wayland", ...), "" before video is up.
+std::string SdlVideoDriver();
+// How the open window shows frames: "opengl" for renderer 0, "surface" or
+// "texture" for the software renderer, "" when closed.
+std::string SdlPresentPath();
+
+}  // namespace plat
