@@ -1,9 +1,10 @@
 // support.h — shared fixtures of the framework, drawing and start-up tests:
-// a scratch folder laid out like the program's own, and file readers.
+// a scratch folder laid out like the program's own, log and file readers.
 #pragma once
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -15,27 +16,39 @@
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 
+namespace testing_support {
+
 namespace fs = std::filesystem;
 
-// A fresh temp folder holding "Files/Common/" and "Files/283/" (with
-// copyAssets: the build's generated tree), current while it lives.
+// A fresh folder under the system's temp folder, removed again at the end.
+// `root` holds "Files/" with "Common/" and the game folder "283/" inside;
+// with copyAssets the generated asset tree of the build is copied instead.
 class ScratchTree {
 public:
     explicit ScratchTree(bool copyAssets = false) {
         std::string pattern = (fs::temp_directory_path() / "flingo-test-XXXXXX").string();
         root_ = mkdtemp(pattern.data());
         previous_ = fs::current_path();
-        if (copyAssets) fs::copy(fs::path(FLINGO_BUILD_DIR) / "Files", Files(), fs::copy_options::recursive);
-        fs::create_directories(Files() / "Common");
-        fs::create_directories(Game());
-        for (const char* f : {"Setup.ini", "Debug.txt", "283/crash.dat"}) fs::remove(Files() / f);
+        if (copyAssets) {
+            fs::copy(fs::path(FLINGO_BUILD_DIR) / "Files", root_ / "Files",
+                     fs::copy_options::recursive);
+        }
+        fs::create_directories(root_ / "Files" / "Common");
+        fs::create_directories(root_ / "Files" / "283");
+        fs::remove(root_ / "Files" / "Setup.ini");
+        fs::remove(root_ / "Files" / "Debug.txt");
+        fs::remove(root_ / "Files" / "283" / "crash.dat");
         fs::current_path(root_);
     }
     ~ScratchTree() {
         CloseLog();
-        fs::current_path(previous_);
-        fs::remove_all(root_);
+        std::error_code ignored;
+        fs::current_path(previous_, ignored);
+        fs::remove_all(root_, ignored);
     }
+    ScratchTree(const ScratchTree&) = delete;
+    ScratchTree& operator=(const ScratchTree&) = delete;
+
     const fs::path& Root() const { return root_; }
     fs::path Files() const { return root_ / "Files"; }
     fs::path Game() const { return root_ / "Files" / "283"; }
@@ -44,6 +57,18 @@ private:
     fs::path root_, previous_;
 };
 
+// Lines of a file the game wrote (CR LF or LF separated), without the ends.
+inline std::vector<std::string> ReadLines(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 inline std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
@@ -51,28 +76,13 @@ inline std::string ReadAll(const fs::path& path) {
     return s.str();
 }
 
-// Lines of a file the game wrote, without their CR LF.
-inline std::vector<std::string> ReadLines(const fs::path& path) {
-    std::stringstream in(ReadAll(path));
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 inline void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    std::ofstream out(path, std::ios::binary);
+    out << text;
 }
 
-// The log read back after closing it.
-inline std::vector<std::string> LogOf(const ScratchTree& tree) {
-    CloseLog();
-    return ReadLines(tree.Files() / "Debug.txt");
-}
-
-// Headless platform, clean globals, the log open in Files/, `folder` current.
+// Headless platform and clean globals; the log open in Files/ with the
+// current folder left at `folder` (relative to the tree's root).
 inline void StartClean(const ScratchTree& tree, const std::string& folder = "Files/283",
                        const HeadlessConfig& config = {}) {
     UseHeadlessPlatform(config);
@@ -81,3 +91,5 @@ inline void StartClean(const ScratchTree& tree, const std::string& folder = "Fil
     OpenLog("Debug.txt");
     fs::current_path(tree.Root() / folder);
 }
+
+}  // namespace testing_support

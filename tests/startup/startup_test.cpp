@@ -4,39 +4,36 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
+#include <regex>
 
 #include "app/app.h"
 #include "app/globals.h"
 #include "tests/framework/support.h"
+
+using namespace testing_support;
 
 namespace {
 
 struct RunRecord {
     bool ended = false;
     int exitCode = -1;
-    int homeFrames = 0;             // frames shown after loading
+    int homeFrames = 0;            // frames shown after loading
     uint32_t firstHomeFrameAt = 0;  // MilliSecs() at the first of them
-    int curGameMode = -1, playState = -1;
+    int mouseMode = -1, curGameMode = -1, playState = -1;
 };
 
 // Runs Main() from the tree's root until the home loop has shown `frames`
 // frames, then asks the window to close while a key is held, which the
-// closing screen waits out and then takes as its press. onLoadingFrame runs
-// after each frame shown while loading.
-RunRecord RunGame(const ScratchTree& tree, int frames, std::function<void()> onLoadingFrame = {}) {
+// closing screen waits out and then takes as its press.
+RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config = {}) {
     RunRecord run;
     fs::current_path(tree.Root());
-    HeadlessConfig config;
-    config.openGLAvailable = true;  // no renderer fallback, so no platform notes
     UseHeadlessPlatform(config);
     HeadlessOnFlip([&](int) {
-        if (MouseMode != 1) {  // still loading
-            if (onLoadingFrame) onLoadingFrame();
-            return;
-        }
+        if (MouseMode != 1) return;  // still loading
         if (run.homeFrames++ == 0) {
             run.firstHomeFrameAt = MilliSecs();
+            run.mouseMode = MouseMode;
             run.curGameMode = CurGameMode;
             run.playState = PlayState;
         }
@@ -58,100 +55,139 @@ RunRecord RunGame(const ScratchTree& tree, int frames, std::function<void()> onL
     return run;
 }
 
-// The log catalogue of a start-up that is closed from the home loop.
-std::vector<std::string> ExpectedLog(const ScratchTree& tree, std::vector<std::string> setup,
-                                     const char* renderer, const char* resolution) {
-    const std::string dashes(28, '-'), rule = "-=-=-=-=-=-=-=-=-=-=-=-=-=-";
-    std::vector<std::string> log = {"Orvendel's Weekforge Engine", dashes, "Week #283", dashes,
-                                    "#283 : Flingo ", dashes, "", "Loading"};
-    log.insert(log.end(), setup.begin(), setup.end());
-    for (std::string line : {"Setting Audio Driver", "Set Audio Driver", "", "\tRequested Resolution : 800x600",
-                             "\tSetup Loaded", "", "Grabbing Previous Scores", "", "", rule.c_str(),
-                             "Applying Graphical Settings", renderer, resolution, "", "Loading : Common Objects",
-                             "", "Switching to Default Folder", "", "\tDefault Fonts", "\tDefault Icons",
-                             "\tLogos", "\tBadgeGet", "", "Switching to Game Folder", "", "Loading Sound effects"}) {
-        log.push_back(line);
-    }
-    for (int n = 1; n <= 200; ++n) {  // whatever numbered effects the asset tree holds
+HeadlessConfig WithOpenGL() {
+    HeadlessConfig config;
+    config.openGLAvailable = true;  // no renderer fallback, so no platform notes
+    return config;
+}
+
+// The sound-effect lines for whatever numbered files the asset tree holds.
+std::vector<std::string> EffectLines(const ScratchTree& tree) {
+    std::vector<std::string> lines;
+    for (int n = 1; n <= 200; ++n) {
         char name[16];
         std::snprintf(name, sizeof name, "%03d.wav", n);
-        if (fs::exists(tree.Game() / name)) log.push_back("\tSFX(" + std::to_string(n) + ")");
+        if (fs::exists(tree.Game() / name)) lines.push_back("\tSFX(" + std::to_string(n) + ")");
     }
-    for (std::string line : {"Sounds loaded", "", rule.c_str(), "Finished Loading", "Closing Up", "", "Bye!",
-                             "", "Play again, soon!!"}) {
-        log.push_back(line);
-    }
+    return lines;
+}
+
+std::vector<std::string> ExpectedLog(const ScratchTree& tree,
+                                     const std::vector<std::string>& setupLines,
+                                     const std::string& rendererLine,
+                                     const std::string& resolutionLine) {
+    const std::string dashes(28, '-');
+    const std::string rule = "-=-=-=-=-=-=-=-=-=-=-=-=-=-";
+    std::vector<std::string> log = {"Orvendel's Weekforge Engine", dashes, "Week #283", dashes,
+                                    "#283 : Flingo ", dashes, "", "Loading"};
+    log.insert(log.end(), setupLines.begin(), setupLines.end());
+    const std::vector<std::string> middle = {
+        "Setting Audio Driver", "Set Audio Driver", "", "\tRequested Resolution : 800x600",
+        "\tSetup Loaded", "", "Grabbing Previous Scores", "", "", rule,
+        "Applying Graphical Settings", rendererLine, resolutionLine, "",
+        "Loading : Common Objects", "", "Switching to Default Folder", "", "\tDefault Fonts",
+        "\tDefault Icons", "\tLogos", "\tBadgeGet", "", "Switching to Game Folder", "",
+        "Loading Sound effects"};
+    log.insert(log.end(), middle.begin(), middle.end());
+    const std::vector<std::string> effects = EffectLines(tree);
+    log.insert(log.end(), effects.begin(), effects.end());
+    const std::vector<std::string> tail = {"Sounds loaded", "", rule, "Finished Loading",
+                                           "Closing Up", "", "Bye!", "", "Play again, soon!!"};
+    log.insert(log.end(), tail.begin(), tail.end());
     return log;
 }
 
 }  // namespace
 
-TEST(StartUp, RunsToTheHomeLoopAndLogsTheCatalogue) {
-    const struct {
-        const char *setupFile, *marker;
-        std::vector<std::string> setupLines;
-        const char *renderer, *resolution, *storedEngine;
-    } cases[] = {
-        {nullptr, nullptr, {}, "\tUsing OpenGL Driver", "\tResolution : 800x600,0", "GFX Engine = OpenGL"},
-        {"[Graphics]\r\nFullscreen = True\r\nGFX Engine = DX9\r\n", nullptr,
-         {"\tReading Setup File", "\tSetting to Fullscreen", "\tDirectX 9 Mode"},
-         "\tUsing DirectX 9 Driver", "\tResolution : 800x600,32", "GFX Engine = DX9"},
-        // A marker left by a crash turns OpenGL into DirectX 9, stored at exit.
-        {"GFX Engine = OpenGL\r\n", "", {"\tReading Setup File"}, "\tUsing DirectX 9 Driver",
-         "\tResolution : 800x600,0", "GFX Engine = DX9"},
-    };
-    for (const auto& c : cases) {
-        ScratchTree tree(true);
-        if (c.setupFile) WriteText(tree.Files() / "Setup.ini", c.setupFile);
-        if (c.marker) WriteText(tree.Game() / "crash.dat", c.marker);
-        const RunRecord run = RunGame(tree, 5);
-        ASSERT_TRUE(run.ended);
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_GE(run.homeFrames, 5);  // the closing page shows one more
-        EXPECT_EQ(run.curGameMode * 10 + run.playState, 10);  // Medium, in the menus
-        EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt"),
-                  ExpectedLog(tree, c.setupLines, c.renderer, c.resolution));
-        EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(2), c.storedEngine);
-        EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat"));
-    }
-}
-
-TEST(StartUp, TheLoadingScreenHoldsTwoAndAHalfSecondsFromTheDisplayAndNoMore) {
+TEST(StartUp, RunsToTheHomeLoopAndLogsTheCatalogueWithoutASetupFile) {
     ScratchTree tree(true);
-    // Nothing before the display opens takes virtual time: it opens at 1000.
-    RunRecord run = RunGame(tree, 2);
+    ASSERT_FALSE(EffectLines(tree).empty()) << "the asset tree holds the sound effects";
+    const RunRecord run = RunGame(tree, 5, WithOpenGL());
     ASSERT_TRUE(run.ended);
-    EXPECT_GE(run.firstHomeFrameAt, 1000u + 2500);
-    EXPECT_LE(run.firstHomeFrameAt, 1000u + 2500 + 17);  // one frame's pacing at most
-    // A load slower than that (3 s on its opening frame) adds no hold.
-    uint32_t loadedAt = 0;
-    run = RunGame(tree, 2, [&] {
-        HeadlessAdvance(3000);
-        loadedAt = MilliSecs();
-    });
-    ASSERT_GT(loadedAt, 1000u + 2500);
-    EXPECT_LE(run.firstHomeFrameAt - loadedAt, 17u);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_GE(run.homeFrames, 5);
+    EXPECT_EQ(run.mouseMode, 1);
+    EXPECT_EQ(run.curGameMode, 1);
+    EXPECT_EQ(run.playState, 0);
+    EXPECT_EQ(ControlCount, 4);
+    EXPECT_EQ(BadgeCount, 16);
+    EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt"),
+              ExpectedLog(tree, {}, "\tUsing OpenGL Driver", "\tResolution : 800x600,0"));
+    // The closing screen wrote the settings back; the marker is gone.
+    EXPECT_TRUE(fs::exists(tree.Files() / "Setup.ini"));
+    EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat"));
+    EXPECT_EQ(WindowTitle, "#283 : Flingo ");
 }
 
-TEST(PlaySfx, SilentEffectsDoNotTurnTheChannelsAndThe237thCutsOffTheFirst) {
+TEST(StartUp, FullScreenAndDirectX9FromTheSetupFile) {
     ScratchTree tree(true);
-    UseHeadlessPlatform();
-    InitGlobals();
-    SfxTable[1] = LoadSound((tree.Files() / "Common" / "open.ogg").string());
-    ASSERT_TRUE(SfxTable[1]);
-    Settings[12] = 0;
-    PlaySfx(1);
-    Settings[12] = 50;
-    PlaySfx(2);  // not loaded
-    PlaySfx(201);
-    EXPECT_EQ(SfxCursor, 20);
-    PlaySfx(1);
-    const Channel first = SfxChannels[21];
-    for (int i = 2; i <= 236; ++i) PlaySfx(1);  // the 236th wraps to the unused slot 20
-    EXPECT_EQ(SfxCursor, 20);
-    EXPECT_TRUE(ChannelPlaying(first));
-    PlaySfx(1);  // the 237th takes slot 21 again and cuts the first off
-    EXPECT_EQ(SfxCursor, 21);
-    EXPECT_FALSE(ChannelPlaying(first));
-    EXPECT_TRUE(ChannelPlaying(SfxChannels[21]));
+    WriteText(tree.Files() / "Setup.ini",
+              "[Graphics]\r\nFullscreen = True\r\nGFX Engine = DX9\r\nWidth=800\r\nHeight=600\r\n");
+    const RunRecord run = RunGame(tree, 3, WithOpenGL());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt"),
+              ExpectedLog(tree,
+                          {"\tReading Setup File", "\tSetting to Fullscreen", "\tDirectX 9 Mode"},
+                          "\tUsing DirectX 9 Driver", "\tResolution : 800x600,32"));
+    const std::vector<std::string> setup = ReadLines(tree.Files() / "Setup.ini");
+    ASSERT_GE(setup.size(), 3u);
+    EXPECT_EQ(setup[1], "Fullscreen = True");
+    EXPECT_EQ(setup[2], "GFX Engine = DX9");
+}
+
+TEST(StartUp, ALeftoverCrashMarkerSwitchesOpenGLToDirectX9) {
+    ScratchTree tree(true);
+    WriteText(tree.Files() / "Setup.ini", "GFX Engine = OpenGL\r\n");
+    WriteText(tree.Game() / "crash.dat", "");
+    const RunRecord run = RunGame(tree, 3, WithOpenGL());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt"),
+              ExpectedLog(tree, {"\tReading Setup File"}, "\tUsing DirectX 9 Driver",
+                          "\tResolution : 800x600,0"));
+    EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat"));
+    // Stored at the next save, so the next start stays off OpenGL.
+    EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(2), "GFX Engine = DX9");
+}
+
+TEST(StartUp, TheLoadingScreenHoldsTwoAndAHalfSecondsFromTheDisplay) {
+    ScratchTree tree(true);
+    HeadlessConfig config = WithOpenGL();
+    // Nothing before the display opens takes virtual time, so the display is
+    // applied at the start time itself.
+    const uint32_t t0 = config.startMillis;
+    const RunRecord run = RunGame(tree, 2, config);
+    ASSERT_TRUE(run.ended);
+    EXPECT_GE(run.firstHomeFrameAt, t0 + 2500);
+    EXPECT_LE(run.firstHomeFrameAt, t0 + 2500 + 17);  // one frame's pacing at most
+}
+
+TEST(StartUp, ASlowLoadAddsNoHold) {
+    ScratchTree tree(true);
+    HeadlessConfig config = WithOpenGL();
+    // Every shown frame while loading takes 3 s (the opening backdrop is one).
+    uint32_t loadedAt = 0;
+    fs::current_path(tree.Root());
+    RunRecord run;
+    UseHeadlessPlatform(config);
+    HeadlessOnFlip([&](int) {
+        if (MouseMode != 1) {
+            HeadlessAdvance(3000);
+            loadedAt = MilliSecs();
+            return;
+        }
+        if (run.homeFrames++ == 0) run.firstHomeFrameAt = MilliSecs();
+        HeadlessCloseRequest();
+        HeadlessKey(65, true);
+    });
+    try {
+        Main();
+    } catch (const ProgramEnded&) {
+        run.ended = true;
+    }
+    HeadlessOnFlip(nullptr);
+    HeadlessKey(65, false);
+    CloseLog();
+    ASSERT_TRUE(run.ended);
+    ASSERT_GT(loadedAt, config.startMillis + 2500);
+    EXPECT_LE(run.firstHomeFrameAt - loadedAt, 17u);
 }
