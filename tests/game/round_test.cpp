@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
 
 #include "app/globals.h"
 #include "draw/strings.h"
@@ -85,14 +84,18 @@ TEST(RoundLaunch, FirstBallOnThe61stFrameThenTheIntervalShrinksTo30) {
 TEST(RoundLaunch, BallsComeFromOutsideTheSidesTowardTheScreen) {
     Scratch tree;
     RoundState round = Begin(tree, 1);
+    round.countdown = 0;
     for (int i = 0; i < 300; ++i) {
         round.countdown = -5;
         RoundLaunch(round);
     }
     ASSERT_EQ(BallList.size(), 300u);
     for (const Ball& b : BallList) {
-        EXPECT_TRUE((b.x < 0 || b.x > W) && b.x >= -32 && b.x <= W + 32) << b.x;
-        EXPECT_TRUE(b.y >= -32 && b.y <= H / 2) << b.y;
+        EXPECT_TRUE(b.x < 0 || b.x > W);
+        EXPECT_GE(b.x, -32);
+        EXPECT_LE(b.x, W + 32);
+        EXPECT_GE(b.y, -32);
+        EXPECT_LE(b.y, H / 2);
         if (b.x < 0) {
             EXPECT_TRUE(b.xs >= 4 && b.xs <= 8) << b.xs;
         } else {
@@ -109,11 +112,9 @@ TEST(RoundLaunch, BallsComeFromOutsideTheSidesTowardTheScreen) {
     }
 }
 
-TEST(RoundLaunch, EmptiedScreenRefilledAfterTheFirstLaunchAndLivesByDifficulty) {
+TEST(RoundLaunch, AnEmptiedScreenIsRefilledOnlyAfterTheFirstLaunch) {
     Scratch tree;
     RoundState round = Begin(tree, 0);
-    EXPECT_EQ(round.lives, 9);
-    EXPECT_EQ(round.halfWidth, 128);
     RoundLaunch(round);
     EXPECT_TRUE(BallList.empty()) << "no refill before anything was launched";
     round.countdown = 0;
@@ -123,17 +124,26 @@ TEST(RoundLaunch, EmptiedScreenRefilledAfterTheFirstLaunchAndLivesByDifficulty) 
     RoundLaunch(round);
     EXPECT_EQ(BallList.size(), 1u) << "refilled at once";
     EXPECT_EQ(round.countdown, 178);
+}
 
+TEST(RoundStart, DifficultySetsLivesAndBar) {
+    Scratch tree;
+    StartWithWindow(tree);
     CurScore = 77;
+    CurBest[5] = 3;
+    BallList.push_back(Ball{});
     ParticleList.push_back(Particle{});
-    for (auto [mode, lives, half] : {std::tuple{1, 5, 96}, {2, 3, 48}, {7, 9, 128}}) {
-        CurGameMode = mode;
+    const struct { int mode, lives, half; } table[] = {{0, 9, 128}, {1, 5, 96}, {2, 3, 48}, {7, 9, 128}};
+    for (const auto& row : table) {
+        CurGameMode = row.mode;
         const RoundState r = StartRound();
-        EXPECT_EQ(r.lives, lives) << mode;
-        EXPECT_EQ(r.halfWidth, half) << mode;
+        EXPECT_EQ(r.lives, row.lives) << row.mode;
+        EXPECT_EQ(r.halfWidth, row.half) << row.mode;
     }
     EXPECT_EQ(CurScore, 0);
-    EXPECT_TRUE(BallList.empty() && ParticleList.empty());
+    EXPECT_EQ(CurBest[5], 0);
+    EXPECT_TRUE(BallList.empty());
+    EXPECT_TRUE(ParticleList.empty());
 }
 
 // ---------------------------------------------------------------------------
@@ -272,6 +282,18 @@ TEST(RoundLives, TheLastDropEndsTheRoundAndLivesNeverShowBelowZero) {
     EXPECT_EQ(BallList.front().y, H - 20) << "not thrown up again";
     RoundHud(round);
     EXPECT_EQ(round.lives, 0);
+}
+
+TEST(RoundHud, ShownScoreEasesTowardTheScore) {
+    Scratch tree;
+    RoundState round = Begin(tree, 1);
+    CurScore = 600;
+    RoundHud(round);
+    EXPECT_FLOAT_EQ(round.shownScore, 100);
+    RoundHud(round);
+    EXPECT_NEAR(round.shownScore, 100 + 500.0 / 6, 1e-3);
+    for (int i = 0; i < 60; ++i) RoundHud(round);
+    EXPECT_EQ(round.shownScore, 600) << "snaps once within 2";
 }
 
 // ---------------------------------------------------------------------------

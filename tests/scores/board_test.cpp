@@ -29,12 +29,12 @@ void DrawBoard(bool visible, int mode = 1) {
     DrawScoreBoard(ScoreList, PanelP, PanelW, mode, 0, 0, visible);
 }
 
-// 62 games of the Medium table, the newest first (stamp 1000 − n for game
-// n): the ten games 51..60 score 1, the two oldest are the table's best,
-// the others score 100 + n. Five old Easy games besides.
-void SixtyTwoGames() {
-    for (int n = 1; n <= 62; ++n) {
-        const int64_t score = n > 60 ? 5000 : n > 50 ? 1 : 100 + n;
+// 60 games of the Medium table, the newest first (stamp 1000 − n for game n);
+// the oldest ten score 1, the others 100 + n. Five old Easy games besides.
+void SixtyGames(int topAmongOldest = 0) {
+    for (int n = 1; n <= 60; ++n) {
+        int64_t score = n > 50 ? 1 : 100 + n;
+        if (n > 60 - topAmongOldest) score = 5000;
         ScoreList.push_back(Game(score, 1000 - n));
     }
     for (int n = 1; n <= 5; ++n) ScoreList.push_back(Game(1, 100 - n, 0));
@@ -63,31 +63,62 @@ void PointerAt(int x, int y) {
 // ---------------------------------------------------------------------------
 // Pruning
 // ---------------------------------------------------------------------------
-TEST(ScoreBoard, ShowingTheTablePrunesOldGamesOutsideItsTop25Only) {
+TEST(ScoreBoard, ShowingTheTablePrunesTheOldGamesOutsideItsTop25) {
     Scratch tree;
     StartWithWindow(tree);
-    SixtyTwoGames();
+    SixtyGames();
     PointerAt(0, 0);
 
     DrawBoard(false);
-    ASSERT_TRUE(TableBest);
-    EXPECT_EQ(TableBest->Score, 5000) << "TableBest is the top row";
     DrawBoard(false, 0);
-    EXPECT_EQ(Count(1), 62) << "nothing is pruned while another tab shows";
+    EXPECT_EQ(Count(1), 60) << "nothing is pruned while another tab shows";
 
     DrawBoard(true);
-    EXPECT_EQ(Count(1), 52);
+    EXPECT_EQ(Count(1), 50);
     for (int n = 51; n <= 60; ++n) EXPECT_FALSE(HasStamp(1000 - n)) << n;
-    for (int n : {1, 50, 61, 62}) EXPECT_TRUE(HasStamp(1000 - n)) << n;
+    for (int n = 1; n <= 50; ++n) EXPECT_TRUE(HasStamp(1000 - n)) << n;
     EXPECT_EQ(Count(0), 5) << "other tables are untouched";
-    DrawBoard(false, 2);
+    DrawBoard(true);
+    EXPECT_EQ(Count(1), 50);
+}
+
+TEST(ScoreBoard, OldGamesInTheTop25AreKept) {
+    Scratch tree;
+    StartWithWindow(tree);
+    SixtyGames(2);  // games 59 and 60 are the two best
+    PointerAt(0, 0);
+    DrawBoard(true);
+    EXPECT_EQ(Count(1), 52);
+    EXPECT_TRUE(HasStamp(1000 - 59));
+    EXPECT_TRUE(HasStamp(1000 - 60));
+    EXPECT_FALSE(HasStamp(1000 - 58));
+    ASSERT_TRUE(TopTable[1]);
+    EXPECT_EQ(TopTable[1]->Score, 5000);
+}
+
+TEST(ScoreBoard, TableBestIsTheTopRowOfTheLocalTableOnShow) {
+    Scratch tree;
+    StartWithWindow(tree);
+    ScoreList.push_back(Game(30, 3));
+    ScoreList.push_back(Game(70, 2));
+    ScoreList.push_back(Game(99, 1, 2));
+    SortScoreList();
+    DrawBoard(false);
+    ASSERT_TRUE(TableBest);
+    EXPECT_EQ(TableBest->Score, 70);
+    DrawBoard(false, 0);
     EXPECT_FALSE(TableBest) << "an empty table has no best";
+    DrawBoard(true, 2);
+    ASSERT_TRUE(TableBest);
+    DrawBoard(false, -2);  // an online table leaves the local best alone
+    ASSERT_TRUE(TableBest);
+    EXPECT_EQ(TableBest->Score, 99);
 }
 
 // ---------------------------------------------------------------------------
 // Browsing
 // ---------------------------------------------------------------------------
-TEST(ScoreBoard, RestingOnAScrollZoneMovesEightPerFrameWithinLimits) {
+TEST(ScoreBoard, RestingOnAScrollZoneScrollsEightPerFrameWithinLimits) {
     Scratch tree;
     StartWithWindow(tree);
     const int graphY = 960 - 10 - 75;
@@ -138,6 +169,19 @@ TEST(ScoreBoard, PointingAndClickingChoosesWhatTheDetailBoxShows) {
     ASSERT_TRUE(BoardHover);
     EXPECT_EQ(BoardHover->Timestamp, 97);
 
+    DrawBoard(false);
+    PointerAt(10, 10);
+    DrawBoard(true);
+    EXPECT_EQ(BoardHover->Timestamp, 97);
+}
+
+TEST(ScoreBoard, EmptyTableDrawsNoDetailBox) {
+    Scratch tree;
+    StartWithWindow(tree);
+    PointerAt(PanelP + 20, 950 - (17 * 25 + 154) + 5);
+    DrawBoard(true);
+    EXPECT_FALSE(BoardHover);
+    for (int k = 1; k <= 25; ++k) EXPECT_FALSE(TopTable[k]);
 }
 
 // ---------------------------------------------------------------------------

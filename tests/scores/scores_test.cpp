@@ -44,8 +44,12 @@ std::vector<std::string> LogLines(const Scratch& tree) {
 TEST(Scrambler, ChecksumWeighsEachCodeByThreeTimesItsPosition) {
     EXPECT_EQ(ScoreChecksum("abc"), 97 * 3 + 98 * 6 + 99 * 9);
     EXPECT_EQ(ScoreChecksum("ba"), 98 * 3 + 97 * 6);
-    // Reduced mod 4096 after every step.
-    EXPECT_EQ(ScoreChecksum(std::string(200, '\xFF')), 255 * 3 * (200 * 201 / 2) % 4096);
+    EXPECT_EQ(ScoreChecksum(""), 0);
+    // Reduced mod 4096 after every step: 200 × "\xFF" stays in range.
+    const std::string big(200, '\xFF');
+    int64_t expect = 0;
+    for (int i = 1; i <= 200; ++i) expect = (expect + 255 * i * 3) % 4096;
+    EXPECT_EQ(ScoreChecksum(big), expect);
 }
 
 TEST(Scrambler, RoundTripsEveryTextWithEitherKey) {
@@ -74,7 +78,7 @@ TEST(Scrambler, RoundTripsEveryTextWithEitherKey) {
     EXPECT_NE(Unscramble(Scramble(line)).find(RecordSeparator), std::string::npos);
 }
 
-TEST(Scrambler, DamagedOrTooShortTextsGiveXXX) {
+TEST(Scrambler, DamagedLinesFailTheirChecksum) {
     BuildDefaultKey();
     const std::string s = Scramble("300|Ann|0|62845631779|0|1|0|0" + RecordSeparator + "0|0");
     for (size_t pos : {size_t{0}, size_t{7}, s.size() / 2, s.size() - 1}) {
@@ -83,10 +87,19 @@ TEST(Scrambler, DamagedOrTooShortTextsGiveXXX) {
         EXPECT_EQ(Unscramble(damaged), "XXX") << pos;
     }
     EXPECT_EQ(Unscramble(s.substr(0, s.size() - 2)), "XXX") << "truncated";
-    // Too short for a checksum at the outer layer, and (the empty text) at
-    // the inner one: no division by a zero length.
-    for (const std::string& t : {std::string(), std::string("00"), std::string(13, 'F'), Scramble("")})
+    EXPECT_EQ(Unscramble(s + "00"), "XXX") << "lengthened";
+}
+
+TEST(Scrambler, TextsTooShortForTheirChecksumsGiveXXX) {
+    BuildDefaultKey();
+    for (const std::string& t : {std::string(), std::string("0"), std::string("00"),
+                                 std::string(12, '0'), std::string(13, 'F')}) {
         EXPECT_EQ(Unscramble(t), "XXX") << t;
+        EXPECT_EQ(Unscramble(t, AccountKey), "XXX") << t;
+    }
+    // The empty text passes the outer layer but leaves six characters, too
+    // few for the inner one.
+    EXPECT_EQ(Unscramble(Scramble("")), "XXX");
 }
 
 TEST(Scrambler, LowerCaseHexDigitsReadAsZero) {
@@ -183,10 +196,19 @@ TEST(ScoreRecord, TextRoundTripsAndReadsFieldsAsTheFileDoes) {
     EXPECT_EQ(odd->Best[2], 0);
     EXPECT_EQ(odd->Best[30], 0);
     EXPECT_FALSE(ParseRecord("XXX"));
+    EXPECT_FALSE(ParseRecord(""));
+}
 
-    // Names cannot take the characters that split a record line.
-    EXPECT_TRUE(NameCharAllowed('A') && NameCharAllowed(' ') && NameCharAllowed(233));
-    for (int c : {int{'|'}, 167, 31, 256}) EXPECT_FALSE(NameCharAllowed(c)) << c;
+TEST(ScoreRecord, NamesKeepTheFieldSeparatorsOut) {
+    EXPECT_TRUE(NameCharAllowed('A'));
+    EXPECT_TRUE(NameCharAllowed(' '));
+    EXPECT_TRUE(NameCharAllowed(233));  // Latin-1 letters are fine
+    EXPECT_FALSE(NameCharAllowed('|'));
+    EXPECT_FALSE(NameCharAllowed(167));
+    EXPECT_FALSE(NameCharAllowed(31));
+    EXPECT_FALSE(NameCharAllowed(0));
+    EXPECT_FALSE(NameCharAllowed(256));
+    EXPECT_FALSE(NameCharAllowed(-1));
 }
 
 // ---------------------------------------------------------------------------
@@ -205,7 +227,6 @@ TEST(ScoreFile, RecordsAndAccountSurviveSaveAndLoad) {
     for (int i = 1; i <= 30; ++i) a->Best[i] = 100 - i;
     AddScore(a);
     AddScore(MakeRecord(40, 62845631000, "Older", 0));
-    AddScore(MakeRecord(99, 62845631500, "online", -2));  // never written
     ASSERT_TRUE(SaveScores());
 
     const std::string raw = ReadAll(tree.Game() / "nuscores.dat");
@@ -227,6 +248,19 @@ TEST(ScoreFile, RecordsAndAccountSurviveSaveAndLoad) {
     EXPECT_EQ(RecordText(*back), RecordText(*a));
     EXPECT_EQ(ScoreList.back()->Name, "Older");
     EXPECT_EQ(PlayerName, "Ann") << "the most recent game names the next entry";
+}
+
+TEST(ScoreFile, OnlineRecordsAreNeverWritten) {
+    Scratch tree;
+    StartScores(tree);
+    AddScore(MakeRecord(10, 100, "local", 0));
+    AddScore(MakeRecord(99, 200, "online", -2));
+    ASSERT_TRUE(SaveScores());
+    EXPECT_EQ(ReadLines(tree.Game() / "nuscores.dat").size(), 2u);
+    ResetScoreTable();
+    LoadScores();
+    ASSERT_EQ(ScoreList.size(), 1u);
+    EXPECT_EQ(ScoreList.front()->Name, "local");
 }
 
 TEST(ScoreFile, DamagedLinesLoseOnlyThemselves) {
@@ -265,7 +299,7 @@ TEST(ScoreFile, DamagedLinesLoseOnlyThemselves) {
     EXPECT_EQ(names, (std::vector<std::string>{"G0", "G1", "G2", "G3"}));
 }
 
-TEST(ScoreFile, FailedSaveKeepsTheOldFileAndABadFileLosesNothing) {
+TEST(ScoreFile, FailedSaveKeepsTheOldFileAndSaysSo) {
     Scratch tree;
     StartScores(tree);
     AddScore(MakeRecord(10, 100, "first"));
@@ -280,12 +314,19 @@ TEST(ScoreFile, FailedSaveKeepsTheOldFileAndABadFileLosesNothing) {
     const auto log = LogLines(tree);
     ASSERT_FALSE(log.empty());
     EXPECT_NE(log.back().find("Could not save the scores"), std::string::npos);
+}
 
-    // A folder in place of the file loads nothing and keeps the list.
-    fs::remove(tree.Game() / "nuscores.dat");
+TEST(ScoreFile, MissingFileOrAFolderInItsPlaceLoadsNothing) {
+    Scratch tree;
+    StartScores(tree);
+    AddScore(MakeRecord(10, 100, "kept"));
+    LoginName = "me";
+    LoadScores();  // no file
+    EXPECT_EQ(ScoreList.size(), 1u);
+    EXPECT_EQ(LoginName, "me");
     fs::create_directory(tree.Game() / "nuscores.dat");
     LoadScores();
-    EXPECT_EQ(ScoreList.size(), 2u);
+    EXPECT_EQ(ScoreList.size(), 1u);
 }
 
 TEST(ScoreFile, ReloadingKeepsTheGamesOfThisRun) {
@@ -303,7 +344,7 @@ TEST(ScoreFile, ReloadingKeepsTheGamesOfThisRun) {
 // ---------------------------------------------------------------------------
 // Top-25 selection
 // ---------------------------------------------------------------------------
-TEST(TopTable, HighestFirstEqualScoresByRecencyAndOnly25) {
+TEST(TopTable, HighestFirstAndEqualScoresByRecency) {
     ScoreTable list;
     for (int i = 0; i < 25; ++i) list.push_back(MakeRecord(50, 1000 - i, "eq" + std::to_string(i)));
     list.push_back(MakeRecord(50, 10, "26th equal"));
@@ -325,8 +366,14 @@ TEST(TopTable, HighestFirstEqualScoresByRecencyAndOnly25) {
                          r->Name == "eq24" || r->Name == "other table";
         EXPECT_EQ(InTopTable(r), !out) << r->Name;
     }
-    // An empty table (or one of zeros) divides its graph by 1.
-    EXPECT_EQ(SelectTopTable(list, 0, 0, 0), 1);
+}
+
+TEST(TopTable, EmptyTableHasBestOne) {
+    ScoreTable list = {MakeRecord(0, 1, "zero"), MakeRecord(7, 2, "elsewhere", 0)};
+    EXPECT_EQ(SelectTopTable(list, 1, 0, 0), 1) << "a zero score still divides by 1";
+    EXPECT_EQ(SelectTopTable(list, 2, 0, 0), 1);
     for (int k = 1; k <= 25; ++k) EXPECT_FALSE(TopTable[k]);
-    EXPECT_EQ(SelectTopTable({MakeRecord(0, 1, "zero")}, 1, 0, 0), 1);
+    EXPECT_EQ(SelectTopTable(list, 0, 0, 0), 7);
+    list.front()->Level = 4;
+    EXPECT_EQ(SelectTopTable(list, 1, 0, 0), 1) << "level is part of the table";
 }
