@@ -144,3 +144,21 @@ TEST_F(RealWindow, SoftwareRendererPresentsIntoTheWindow) {
         << std::hex << ScreenPixel(id, 320, 240);
     EXPECT_TRUE(PumpUntil([&] { return ScreenPixel(id, 639, 479) == 0xC86432; }, 1000));
 }
+
+TEST_F(RealWindow, FullScreenUsesADisplayModeAndCentresThePointer) {
+    ASSERT_GT(CountGraphicsModes(), 0);
+    const GraphicsMode m = GetGraphicsMode(0);
+    EXPECT_TRUE(GraphicsModeExists(m.width, m.height, m.depth, 0));
+    EXPECT_FALSE(Graphics(m.width + 1, m.height, 32));  // not a mode of this display
+    EXPECT_FALSE(GraphicsOpen());
+    ASSERT_TRUE(Graphics(m.width, m.height, m.depth, 60));
+    EXPECT_EQ(CurrentRenderer(), RendererOpenGL);
+    EXPECT_EQ(NextPlatformNote(), "");
+    Flip(-1);
+    EXPECT_EQ(MouseX(), m.width / 2);
+    EXPECT_EQ(MouseY(), m.height / 2);
+    EndGraphics();
+    // Back to a window afterwards.
+    ASSERT_TRUE(Graphics(640, 480));
+    EXPECT_EQ(GraphicsWidth(), 640);
+}
