@@ -9,13 +9,14 @@
 // and 50000 are timed. Prints the SDL video driver and one line per renderer:
 //   gl maxN=<n> ms@5000=<x> ms@20000=<y> ms@50000=<z>
 //
-// Usage: bench_sprites [frames per count] (default 30)
+// Usage: bench_sprites [frames per count (default 30)] [gl | soft: that one alone]
 #include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     PlatformInit();
     const char* driver = SDL_GetCurrentVideoDriver();
     std::printf("SDL video driver: %s; %d frames each\n", driver ? driver : "(none)", frames);
-    const bool gl = Run(0, "gl", frames);
-    const bool soft = Run(1, "soft", frames);
+    const std::string only = argc > 2 ? argv[2] : "";
+    const bool gl = only != "soft" && Run(0, "gl", frames);
+    const bool soft = only != "gl" && Run(1, "soft", frames);
     return gl || soft ? 0 : 1;
 }
