@@ -12,7 +12,7 @@
 // blend mode changes, when it is full, and at Clear, ReadPixels and Present.
 //
 // Blends (fragment = texel × vertex colour, GL_MODULATE):
-//   1 mask:  no blending, alpha test a > 0.5
+//   1 mask:  no blending, alpha test a > 0.5 (a ≥ 128 of 255)
 //   2 solid: no blending (also any unknown mode)
 //   3 alpha: SRC_ALPHA, ONE_MINUS_SRC_ALPHA
 //   4 light: SRC_ALPHA, ONE
@@ -261,7 +261,11 @@ private:
         gl_.Disable(GL_TEXTURE_2D);
         gl_.Disable(GL_BLEND);
         gl_.Disable(GL_ALPHA_TEST);
-        gl_.AlphaFunc(GL_GREATER, 0.5f);
+        // Alpha above one half means a ≥ 128 of 255. The reference sits between
+        // 127 and 128 so that implementations comparing in 8-bit fixed point
+        // (where 0.5 itself rounds to 128 and "greater" would drop 128) agree
+        // with those comparing floats.
+        gl_.AlphaFunc(GL_GEQUAL, 127.75f / 255.0f);
         gl_.ShadeModel(GL_SMOOTH);
         gl_.TexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
         gl_.PixelStorei(GL_UNPACK_ALIGNMENT, 4);
