@@ -95,6 +95,18 @@ int GreenPixels(const fs::path& png) {
     return n;
 }
 
+// Share of pure black pixels: the round is drawn on black, the menus on the
+// striped backdrop.
+double BlackShare(const fs::path& png) {
+    const Pixmap p = LoadPixmap(png.string());
+    if (!p) return 0;
+    int black = 0, all = 0;
+    for (int y = 0; y < PixmapHeight(p); y += 4)
+        for (int x = 0; x < PixmapWidth(p); x += 4, ++all)
+            if ((ReadPixel(p, x, y) & 0xFFFFFF) == 0) ++black;
+    return all ? static_cast<double>(black) / all : 0;
+}
+
 class Child {
 public:
     explicit Child(const fs::path& dir) {
@@ -183,15 +195,20 @@ TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
     // The start box is centred at ((1280 − 415) / 2, 480) of 1280 × 960
     // (the panel is 415 wide in a window below 900), which is (270, 300) in
     // the 800 × 600 window.
-    Sh("xdotool mousemove --window " + window + " 270 300");
-    std::this_thread::sleep_for(300ms);
-    Sh("xdotool mousedown 1");
-    std::this_thread::sleep_for(200ms);
-    Sh("xdotool mouseup 1");
-    // Park the bar in a corner and let the balls drop; watch for name entry
-    // through the game's own screenshots (F11).
-    std::this_thread::sleep_for(500ms);
-    Sh("xdotool mousemove --window " + window + " 2 300");
+    const auto clickStart = [&] {
+        Sh("xdotool mousemove --window " + window + " 270 300");
+        std::this_thread::sleep_for(300ms);
+        Sh("xdotool mousedown 1");
+        std::this_thread::sleep_for(200ms);
+        Sh("xdotool mouseup 1");
+        // Park the bar in a corner and let the balls drop.
+        std::this_thread::sleep_for(500ms);
+        Sh("xdotool mousemove --window " + window + " 2 300");
+    };
+    clickStart();
+    // Watch for name entry through the game's own screenshots (F11). On a
+    // loaded machine the first click can land before the title takes input;
+    // a shot that still shows a menu instead of the black round clicks again.
     bool naming = false;
     for (int i = 0; i < 60 && !naming && game.Running(); ++i) {
         std::this_thread::sleep_for(2s);
@@ -199,6 +216,7 @@ TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
         std::this_thread::sleep_for(700ms);
         const fs::path shot = NewestShot(tree.Files());
         naming = !shot.empty() && GreenPixels(shot) > 20;
+        if (!naming && !shot.empty() && BlackShare(shot) < 0.5) clickStart();
     }
     ASSERT_TRUE(naming) << "name entry did not come";
 
