@@ -2,6 +2,7 @@
 // the mode list, Flip pacing on the virtual clock, the frame hooks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/backend.h"
@@ -240,4 +241,79 @@ TEST_F(GraphicsTest, UseHeadlessPlatformClosesGraphicsAndClearsNotes) {
     EXPECT_EQ(HeadlessFlipCount(), 0);
     ASSERT_TRUE(Graphics(800, 600));  // the renderer choice is back at OpenGL
     EXPECT_EQ(Notes().size(), 1u);
+}
+
+namespace {
+
+// A display that can only open an 800 × 600 software window (or nothing at
+// all), recording what it was asked for. The log is shared: the back end
+// outlives the test until the next one installs its own.
+using CallLog = std::shared_ptr<std::vector<std::string>>;
+
+class PickyVideo : public plat::VideoBackend {
+public:
+    PickyVideo(CallLog log, bool opensNothing) : log_(std::move(log)), nothing_(opensNothing) {}
+    std::vector<GraphicsMode> Modes() override { return {{1024, 768, 32, 60}}; }
+    std::unique_ptr<plat::RenderBackend> Open(int w, int h, int depth, int, int kind) override {
+        log_->push_back(std::to_string(w) + "x" + std::to_string(h) + "," + std::to_string(depth) +
+                        " r" + std::to_string(kind));
+        if (nothing_ || w != 800 || h != 600 || depth != 0 || kind != RendererSoftware) return nullptr;
+        return plat::CreateSoftRenderer(w, h, nullptr);
+    }
+    void Close() override { log_->push_back("close"); }
+    void PumpEvents() override {}
+    void SetCaption(const std::string& c) override { log_->push_back("caption " + c); }
+    void ShowCursor(bool) override {}
+    void WarpMouse(int, int) override {}
+    bool Fullscreen() const override { return false; }
+
+private:
+    CallLog log_;
+    bool nothing_;
+};
+
+}  // namespace
+
+TEST_F(GraphicsTest, FallbackChainEndsInAnEightHundredBySixHundredWindow) {
+    auto calls = std::make_shared<std::vector<std::string>>();
+    const std::vector<std::string>& log = *calls;
+    plat::InstallBackends(std::make_unique<PickyVideo>(calls, false), nullptr, nullptr);
+    SetWindowCaption("Picky");
+    ASSERT_TRUE(Graphics(1024, 768, 32));
+    EXPECT_EQ(GraphicsWidth(), 800);
+    EXPECT_EQ(GraphicsHeight(), 600);
+    EXPECT_EQ(CurrentRenderer(), RendererSoftware);
+    std::vector<std::string> opens;
+    for (const std::string& l : log)
+        if (l.find('x') != std::string::npos && l.rfind("caption", 0) != 0) opens.push_back(l);
+    EXPECT_EQ(opens, (std::vector<std::string>{"1024x768,32 r0", "1024x768,32 r1", "800x600,0 r0",
+                                               "800x600,0 r1"}));
+    EXPECT_NE(std::find(log.begin(), log.end(), "caption Picky"), log.end());
+    const std::vector<std::string> notes = Notes();
+    ASSERT_EQ(notes.size(), 3u);  // one per failed attempt
+    EXPECT_NE(notes[2].find("800x600"), std::string::npos) << notes[2];
+}
+
+TEST_F(GraphicsTest, WhenNothingOpensGraphicsFailsAndSaysWhy) {
+    auto calls = std::make_shared<std::vector<std::string>>();
+    plat::InstallBackends(std::make_unique<PickyVideo>(calls, true), nullptr, nullptr);
+    EXPECT_FALSE(Graphics(1024, 768, 32));
+    EXPECT_FALSE(GraphicsOpen());
+    EXPECT_EQ(CurrentRenderer(), -1);
+    EXPECT_EQ(Notes().size(), 4u);  // every attempt failed and said so
+    // A full-screen mode the display lacks is refused before any attempt.
+    calls->clear();
+    EXPECT_FALSE(Graphics(640, 480, 32));
+    EXPECT_TRUE(calls->empty());
+    EXPECT_TRUE(Notes().empty());
+}
+
+TEST_F(GraphicsTest, NoVideoBackEndMeansNoGraphics) {
+    plat::InstallBackends(nullptr, nullptr, nullptr);
+    EXPECT_FALSE(Graphics(800, 600));
+    EXPECT_EQ(CountGraphicsModes(), 0);
+    EXPECT_FALSE(GraphicsModeExists(0, 0, 0, 0));
+    Flip(-1);  // harmless without a context
+    EXPECT_FALSE(KeyDown(13));
+    EXPECT_EQ(CurrentDate().size(), 11u);  // a real clock stands in
 }
