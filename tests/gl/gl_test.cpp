@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/gl/gl_renderer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -68,18 +69,38 @@ struct GLWindow {
     }
     bool ok() const { return context != nullptr; }
 
-    std::unique_ptr<RenderBackend> Renderer(int w, int h, std::vector<int>* swaps = nullptr) {
+    // A renderer on the given GL path (Auto: whatever the context offers
+    // best). pathMissing tells when the context cannot give that path.
+    std::unique_ptr<RenderBackend> Renderer(int w, int h, std::vector<int>* swaps = nullptr,
+                                            plat::gl::Path path = plat::gl::Path::Auto) {
         SDL_Window* win = window;
-        return plat::CreateGLRenderer(
+        plat::gl::ForcePath(path);
+        auto r = plat::CreateGLRenderer(
             w, h, reinterpret_cast<plat::GLGetProcFn>(&SDL_GL_GetProcAddress),
             [win, swaps](bool vsync) {
                 if (swaps) swaps->push_back(vsync ? 1 : 0);
                 SDL_GL_SwapWindow(win);
             });
+        plat::gl::ForcePath(plat::gl::Path::Auto);
+        plat::gl::Stats stats;
+        pathMissing = r && path != plat::gl::Path::Auto && plat::gl::GetStats(r.get(), &stats) &&
+                      stats.path != path;
+        if (pathMissing) r.reset();
+        return r;
     }
+    bool pathMissing = false;
 };
 
 // Opens the window, or fails (display required) or skips the test.
+// Every GL path the renderer has is held to the same pictures.
+class GLPaths : public ::testing::TestWithParam<plat::gl::Path> {};
+
+// A renderer on the test's path, or a skip when this context lacks it.
+#define MAKE_GL(var, win, ...)                                                          \
+    auto var = win.Renderer(W, H, __VA_ARGS__);                                         \
+    if (win.pathMissing) GTEST_SKIP() << plat::gl::PathName(GetParam()) << " unavailable"; \
+    ASSERT_NE(var, nullptr)
+
 #define OPEN_GL_WINDOW(var)                                                             \
     GLWindow var(W, H);                                                                 \
     if (!var.ok()) {                                                                    \
@@ -127,7 +148,11 @@ int ChannelDiff(uint32_t a, uint32_t b) {
     if (bad <= int(allowance * double(gl.size()))) return ::testing::AssertionSuccess();
     const std::string dir = ::testing::TempDir() + "flingo_gl/";
     std::filesystem::create_directories(dir);
-    const std::string base = dir + label;
+    // Named after the test too, so each GL path keeps its own pictures.
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    for (char& c : test)
+        if (c == '/') c = '_';
+    const std::string base = dir + test + "_" + label;
     SavePicture(gl, W, H, base + "_gl.png");
     SavePicture(soft, W, H, base + "_soft.png");
     SavePicture(diff, W, H, base + "_difference.png");
@@ -218,10 +243,9 @@ void ReferenceScene(RenderBackend& r, const Textures& t) {
     r.DrawTriangles(t.checker.get(), BlendMask, rot, 6);
 }
 
-TEST(GLRenderer, ReferenceSceneMatchesSoftware) {
+TEST_P(GLPaths, ReferenceSceneMatchesSoftware) {
     OPEN_GL_WINDOW(win);
-    auto gl = win.Renderer(W, H);
-    ASSERT_NE(gl, nullptr);
+    MAKE_GL(gl, win, nullptr, GetParam());
     EXPECT_STREQ(gl->Name(), "opengl");
     EXPECT_EQ(gl->Width(), W);
     EXPECT_EQ(gl->Height(), H);
@@ -236,10 +260,9 @@ TEST(GLRenderer, ReferenceSceneMatchesSoftware) {
     for (uint32_t p : g) ASSERT_EQ(p >> 24, 0xFFu) << "read-back pixels are opaque";
 }
 
-TEST(GLRenderer, EachBlendOverBackgroundMatchesSoftware) {
+TEST_P(GLPaths, EachBlendOverBackgroundMatchesSoftware) {
     OPEN_GL_WINDOW(win);
-    auto gl = win.Renderer(W, H);
-    ASSERT_NE(gl, nullptr);
+    MAKE_GL(gl, win, nullptr, GetParam());
     auto soft = plat::CreateSoftRenderer(W, H, nullptr);
     const uint32_t colors[] = {0x00FFFFFFu, 0x40FF8000u, 0x80208040u, 0xC0FFFFFFu, 0xFF102030u};
     for (int mode = 0; mode <= 6; ++mode) {
@@ -264,10 +287,9 @@ TEST(GLRenderer, EachBlendOverBackgroundMatchesSoftware) {
     EXPECT_EQ(g[5 * W + 65], 0xFFFFFFFFu);
 }
 
-TEST(GLRenderer, ReadPixelsIsTopDownAndClipped) {
+TEST_P(GLPaths, ReadPixelsIsTopDownAndClipped) {
     OPEN_GL_WINDOW(win);
-    auto gl = win.Renderer(W, H);
-    ASSERT_NE(gl, nullptr);
+    MAKE_GL(gl, win, nullptr, GetParam());
     gl->Clear(0x000000);
     Quad(*gl, nullptr, BlendSolid, 0, 0, 10, 5, 0xFFFF0000u);
     auto px = Read(*gl);
@@ -292,10 +314,9 @@ TEST(GLRenderer, ReadPixelsIsTopDownAndClipped) {
     EXPECT_EQ(part, soft_part);
 }
 
-TEST(GLRenderer, ChangedTextureIsUploadedAgain) {
+TEST_P(GLPaths, ChangedTextureIsUploadedAgain) {
     OPEN_GL_WINDOW(win);
-    auto gl = win.Renderer(W, H);
-    ASSERT_NE(gl, nullptr);
+    MAKE_GL(gl, win, nullptr, GetParam());
     auto tex = MakeTexture(2, 2, false, [](int, int) -> uint32_t { return 0xFFFF0000u; });
     gl->Clear(0);
     Quad(*gl, tex.get(), BlendSolid, 0, 0, 8, 8, 0xFFFFFFFFu);
@@ -313,8 +334,7 @@ TEST(GLRenderer, ChangedTextureIsUploadedAgain) {
     // the generation it had there.
     const uint64_t first_context = tex->gpu_context;
     gl.reset();
-    auto second = win.Renderer(W, H);
-    ASSERT_NE(second, nullptr);
+    MAKE_GL(second, win, nullptr, GetParam());
     std::fill(tex->pixels.begin(), tex->pixels.end(), 0xFF0000FFu);
     second->Clear(0);
     Quad(*second, tex.get(), BlendSolid, 0, 0, 8, 8, 0xFFFFFFFFu);
@@ -336,10 +356,9 @@ TEST(GLRenderer, ChangedTextureIsUploadedAgain) {
 
 // More quads than one batch holds, with texture and blend changes between
 // them: the order of drawing must survive every flush.
-TEST(GLRenderer, LongRunsKeepDrawingOrder) {
+TEST_P(GLPaths, LongRunsKeepDrawingOrder) {
     OPEN_GL_WINDOW(win);
-    auto gl = win.Renderer(W, H);
-    ASSERT_NE(gl, nullptr);
+    MAKE_GL(gl, win, nullptr, GetParam());
     auto soft = plat::CreateSoftRenderer(W, H, nullptr);
     Textures t;
     for (RenderBackend* r : {gl.get(), soft.get()}) {
@@ -371,6 +390,17 @@ TEST(GLRenderer, PresentSwapsWithTheVsyncFlag) {
     gl->Present(false);
     EXPECT_EQ(swaps, (std::vector<int>{1, 0}));
 }
+
+INSTANTIATE_TEST_SUITE_P(Each, GLPaths,
+                         ::testing::Values(plat::gl::Path::Shader130, plat::gl::Path::Shader120,
+                                           plat::gl::Path::FixedFunction),
+                         [](const ::testing::TestParamInfo<plat::gl::Path>& info) {
+                             switch (info.param) {
+                                 case plat::gl::Path::Shader130: return std::string("Glsl130");
+                                 case plat::gl::Path::Shader120: return std::string("Glsl120");
+                                 default: return std::string("FixedFunction");
+                             }
+                         });
 
 TEST(GLRenderer, MissingEntryPointsGiveNoRenderer) {
     EXPECT_EQ(plat::CreateGLRenderer(W, H, nullptr, nullptr), nullptr);
