@@ -297,22 +297,4 @@ TEST(GLPublic, ImageFreedBeforeTheFlushStillShows) {
     EndGraphics();
 }
 
-// A texture outlives its context: the next context uploads it afresh.
-TEST(GLPublic, ImageSurvivesReopeningTheWindow) {
-    Image img = MakeImage(4, 4, 0, [](int x, int) -> uint32_t { return x < 2 ? 0xFFFFFF00u : 0xFF00FFFFu; });
-    for (int round = 0; round < 2; ++round) {
-        OPEN(RendererOpenGL);
-        Cls();
-        SetBlend(BlendSolid);
-        SetScale(4, 4);
-        DrawImage(img, 0, 0);
-        SetScale(1, 1);
-        const auto px = Grab(0, 0, 16, 16);
-        EXPECT_EQ(px[8 * 16 + 2], 0xFFFFFF00u) << "round " << round;
-        EXPECT_EQ(px[8 * 16 + 13], 0xFF00FFFFu) << "round " << round;
-        EXPECT_EQ(GLStats().uploads, 1u) << "round " << round;
-        EndGraphics();
-    }
-}
-
 }  // namespace
