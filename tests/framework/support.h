@@ -29,15 +29,15 @@ public:
         std::string pattern = (fs::temp_directory_path() / "flingo-test-XXXXXX").string();
         root_ = mkdtemp(pattern.data());
         previous_ = fs::current_path();
-        if (copyAssets) {
+        if (copyAssets && fs::exists(fs::path(FLINGO_BUILD_DIR) / "Files")) {
             fs::copy(fs::path(FLINGO_BUILD_DIR) / "Files", root_ / "Files",
                      fs::copy_options::recursive);
         }
         fs::create_directories(root_ / "Files" / "Common");
         fs::create_directories(root_ / "Files" / "283");
-        fs::remove(root_ / "Files" / "Setup.ini");
-        fs::remove(root_ / "Files" / "Debug.txt");
-        fs::remove(root_ / "Files" / "283" / "crash.dat");
+        // What a run writes into the build's tree must not leak into a test.
+        for (const char* f : {"Setup.ini", "Debug.txt", "283/crash.dat", "283/nuscores.dat"})
+            fs::remove(root_ / "Files" / f);
         fs::current_path(root_);
     }
     ~ScratchTree() {
