@@ -13,6 +13,7 @@
 #include "framework/graphics.h"
 #include "framework/setup.h"
 #include "input/controls.h"
+#include "music/music.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
 
@@ -124,6 +125,7 @@ void SetFont(int family, int slot) {
 }
 
 void LoadGameAssets() {
-    // The engine test (sizing the draw budgets) and the music samples join here.
+    // The engine test (sizing the draw budgets) joins here.
+    LoadMusicSamples();
     LogoImage = LoadImage("logo.png", 3);
 }

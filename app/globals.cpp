@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "framework/setup.h"
+#include "music/music.h"
 
 int WeekNumber;
 std::string GameTitle, GameSubtitle, WindowTitle, PlayerName;
@@ -114,6 +115,7 @@ void InitGlobals() {
     std::fill(std::begin(SfxTable), std::end(SfxTable), Sound());
     std::fill(std::begin(SfxChannels), std::end(SfxChannels), 0);
     SfxCursor = 20;
+    ResetMusicState();
 
     TargetFps = 0;
     OverlayOn = 1;

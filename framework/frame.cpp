@@ -11,6 +11,7 @@
 #include "framework/setup.h"
 #include "game/effects.h"
 #include "input/controls.h"
+#include "music/music.h"
 #include "platform/platform.h"
 
 namespace {
@@ -118,7 +119,7 @@ int FrameEnd(int rate, int flag, int showPointer) {
         Delay(1);
     } while (static_cast<float>(ElapsedSince(LastFrameTime)) < kFrameTargetMs);
 
-    // The music player's step joins here.
+    MusicUpdate();
     DrawAnnouncements();
     if (shown) Flip(0);
 
