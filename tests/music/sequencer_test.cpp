@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "framework/frame.h"
 #include "tests/music/support.h"
 
 using namespace musictest;
@@ -21,10 +22,10 @@ protected:
     }
     // A song whose drum line strikes every step and whose chord line has
     // `chordKeys` keys of factor 1.
-    void LoadEveryStep(int chordKeys) {
+    void LoadEveryStep(int chordKeys, int tempoMs = 250) {
         WriteSong("s", "[Drums]\nStretch = False\n\"1\"\n[Chords]\n\"" +
                            std::string(size_t(chordKeys), 'q') + "\"\n");
-        Load("s");
+        Load("s", 1, tempoMs);
     }
     // Makes track t sit out this phrase and play in the next.
     static void SitOutUntilFill(int track, int fillKind) {
@@ -47,6 +48,30 @@ TEST_F(Playback, A125MsStepGivesEightSecondBars) {
     ASSERT_FALSE(bar2.empty());
     EXPECT_EQ(bar2.front(), 251u + 8000u);
     EXPECT_EQ(Steps(0, 1).front(), 0);
+}
+
+TEST_F(Playback, FrameEndStepsThePlayerAtMostOnceAFrame) {
+    ASSERT_TRUE(Graphics(320, 240, 0, 60, 0));
+    LastFrameTime = MilliSecs();
+    for (int tempoMs : {250, 4}) {
+        LoadEveryStep(4, tempoMs);
+        SitOut[0] = 0;
+        while (MilliSecs() - start_ < 1900) FrameEnd(0, 0, 0);
+        const std::vector<int> steps = Steps(0, 0);
+        std::vector<uint32_t> times;
+        for (const Hit& h : hits_)
+            if (h.note.track == 0) times.push_back(h.ms);
+        ASSERT_FALSE(times.empty()) << tempoMs;
+        EXPECT_EQ(std::adjacent_find(times.begin(), times.end()), times.end()) << tempoMs;
+        if (tempoMs == 250) {
+            // On time to within a frame: steps due at 250 + 125 k ms.
+            ASSERT_EQ(steps, Every(0, 1, 13));
+            for (size_t k = 0; k < times.size(); ++k) EXPECT_NEAR(times[k], 251 + 125 * k, 17);
+        } else {
+            // 2-ms steps under 15-ms frames: one step per frame, the song slows down.
+            EXPECT_LT(times.size(), (1900u - 250u) / 10u);
+        }
+    }
 }
 
 TEST_F(Playback, SitOutTracksComeInWithTheFills) {
