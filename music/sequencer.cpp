@@ -172,7 +172,7 @@ void MusicUpdate() {
 
     // Where the step lies in the phrase: the last 8 steps are fill 2, the 8
     // before them fill 1. Only chord lines whose length is a multiple of 4
-    // reach either, since the tests compare against the whole length.
+    // reach either, since both comparisons use the whole line length.
     const int chordKeys = static_cast<int>(ChordLine.size());
     const int bar = BarInPhrase - 1;
     int fill = 0;
