@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/title.h"
 #include "framework/closing.h"
+#include "framework/engine_test.h"
 #include "framework/graphics.h"
 #include "framework/setup.h"
 #include "input/controls.h"
@@ -125,7 +126,8 @@ void SetFont(int family, int slot) {
 }
 
 void LoadGameAssets() {
-    // The engine test (sizing the draw budgets) joins here.
+    // The engine test sizes the draw budgets first; the music samples follow it.
+    EngineTest(60, 2);
     LoadMusicSamples();
     LogoImage = LoadImage("logo.png", 3);
 }

@@ -34,6 +34,9 @@ struct HeadlessState {
     int64_t elapsedMs = 0;  // since UseHeadlessPlatform, for the date
     int flipCost = 0;
     int flipCount = 0;
+    double spriteCost = 0;    // virtual ms per textured draw
+    double pendingDrawMs = 0;  // drawing time not yet on the clock
+    int64_t spriteCount = 0;
     std::deque<ScriptEvent> events;
     std::function<void(int)> onFlip;
     std::function<void(uint32_t)> onDelay;
@@ -52,6 +55,15 @@ void Advance(int ms) {
     g_hl.elapsedMs += ms;
 }
 
+// Drawing time reaches the clock in whole milliseconds whenever the clock is
+// read or slept on, so a frame's draws count before FrameEnd's wait.
+void SettleDrawTime() {
+    if (g_hl.pendingDrawMs < 1) return;
+    const int whole = static_cast<int>(g_hl.pendingDrawMs);
+    Advance(whole);
+    g_hl.pendingDrawMs -= whole;
+}
+
 void Queue(ScriptEvent::Kind kind, int a = 0, int b = 0) {
     g_hl.events.push_back(ScriptEvent{kind, a, b});
 }
@@ -59,6 +71,47 @@ void Queue(ScriptEvent::Kind kind, int a = 0, int b = 0) {
 // ---------------------------------------------------------------------------
 // Back ends
 // ---------------------------------------------------------------------------
+// The software renderer with the frame-cost model in front of it: every
+// textured draw adds its virtual cost. A draw whose vertices all have alpha 0
+// in the mask, alpha or light blend changes no pixel, so it is counted and
+// charged but not rasterised; headless engine benchmarks stay cheap in real
+// time while their virtual time follows the model.
+class CostedRenderer : public plat::RenderBackend {
+public:
+    explicit CostedRenderer(std::unique_ptr<plat::RenderBackend> inner) : inner_(std::move(inner)) {}
+    const char* Name() const override { return inner_->Name(); }
+    int Width() const override { return inner_->Width(); }
+    int Height() const override { return inner_->Height(); }
+    void Clear(uint32_t rgb) override { inner_->Clear(rgb); }
+    void DrawTriangles(plat::Texture* tex, int blend, const plat::Vertex* v, int count) override {
+        if (tex) {
+            ++g_hl.spriteCount;
+            g_hl.pendingDrawMs += g_hl.spriteCost;
+        }
+        if (Invisible(blend, v, count)) return;
+        inner_->DrawTriangles(tex, blend, v, count);
+    }
+    void Present(bool vsync) override {
+        SettleDrawTime();
+        g_hl.pendingDrawMs = 0;  // a fraction of a millisecond is lost with the frame
+        inner_->Present(vsync);
+    }
+    void ReadPixels(int x, int y, int w, int h, uint32_t* argb) override {
+        inner_->ReadPixels(x, y, w, h, argb);
+    }
+    void ReleaseTexture(plat::Texture& t) override { inner_->ReleaseTexture(t); }
+
+private:
+    static bool Invisible(int blend, const plat::Vertex* v, int count) {
+        if (blend != BlendMask && blend != BlendAlpha && blend != BlendLight) return false;
+        for (int i = 0; i < count; ++i) {
+            if ((v[i].color >> 24) != 0) return false;
+        }
+        return count > 0;
+    }
+    std::unique_ptr<plat::RenderBackend> inner_;
+};
+
 class HeadlessVideo : public plat::VideoBackend {
 public:
     std::vector<GraphicsMode> Modes() override { return g_hl.config.modes; }
@@ -71,7 +124,7 @@ public:
         if (!r) return nullptr;
         g_hl.open = true;
         g_hl.fullscreen = depth != 0;
-        return r;
+        return std::make_unique<CostedRenderer>(std::move(r));
     }
 
     void Close() override {
@@ -117,8 +170,12 @@ private:
 
 class VirtualClock : public plat::ClockBackend {
 public:
-    uint32_t Millis() override { return g_hl.millis; }
+    uint32_t Millis() override {
+        SettleDrawTime();
+        return g_hl.millis;
+    }
     void Sleep(int ms) override {
+        SettleDrawTime();
         Advance(ms);
         if (!plat::FlipPacing() && g_hl.onDelay) {
             auto hook = g_hl.onDelay;
@@ -175,6 +232,7 @@ void UseHeadlessPlatform(const HeadlessConfig& config) {
     g_hl.config = config;
     g_hl.millis = config.startMillis;
     g_hl.flipCost = config.flipCostMs;
+    g_hl.spriteCost = config.spriteCostMs > 0 ? config.spriteCostMs : 0;
     plat::SetHeadlessRun(true);
     plat::InstallBackends(std::make_unique<HeadlessVideo>(), std::make_unique<VirtualClock>(),
                           std::make_unique<HeadlessJoysticks>());
@@ -187,6 +245,10 @@ void UseHeadlessPlatform(const HeadlessConfig& config) {
 void HeadlessAdvance(int ms) { Advance(ms); }
 
 void HeadlessSetFlipCost(int ms) { g_hl.flipCost = ms > 0 ? ms : 0; }
+
+void HeadlessSetSpriteCost(double ms) { g_hl.spriteCost = ms > 0 ? ms : 0; }
+
+int64_t HeadlessSpriteCount() { return g_hl.spriteCount; }
 
 void HeadlessKey(int key, bool down) { Queue(ScriptEvent::Key, key, down ? 1 : 0); }
 
