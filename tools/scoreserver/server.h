@@ -1,5 +1,11 @@
 // server.h — the score server's sockets: one listening TCP socket, one
-// thread per connection up to a cap, one request per connection.
+// request per connection.
+//
+// One thread accepts connections and reads their request heads, all at once
+// through poll; a fixed set of workers answers the complete ones (the
+// answers may wait on the database or a slow password hash); one more thread
+// holds answered connections until the client has closed its side. A slow or
+// silent client therefore costs a descriptor, never a thread.
 //
 // Every connection is bounded: its request head must arrive whole within the
 // time-out and within MaxRequestBytes, or it gets a short error reply and is
@@ -8,11 +14,13 @@
 // status and result.
 #pragma once
 
-#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "tools/scoreserver/service.h"
 
@@ -22,7 +30,8 @@ struct ServerConfig {
     std::string bind = "0.0.0.0";  // IPv4 address to listen on
     int port = 8080;               // 0: any free port (see Port())
     int timeoutMs = 5000;          // for a whole request head, and for sending the reply
-    int maxConnections = 128;      // connections served at once
+    int maxConnections = 128;      // connections open at once (reading, waiting or answered)
+    int workers = 8;               // requests answered at once
 };
 
 class Server {
@@ -34,8 +43,8 @@ public:
     bool Listen(std::string& error);
     int Port() const { return port_; }
 
-    // Serves until Stop(); then stops accepting and waits for the
-    // connections in flight (each ends within its time-out).
+    // Serves until Stop(); then stops accepting, answers the requests already
+    // read, drops the ones still arriving, and returns.
     void Run();
     // Safe from a signal handler and from any thread.
     void Stop();
@@ -44,7 +53,29 @@ public:
     void Log(const std::string& text);
 
 private:
-    void Serve(int fd, const std::string& peer);
+    using Time = std::chrono::steady_clock::time_point;
+    struct Connection {
+        int fd = -1;
+        std::string peer;
+        std::string data;  // bytes read so far
+        Time deadline;     // the whole request head must be in by then
+    };
+
+    // Reading side (accept thread only).
+    void Accept();
+    // False when the connection is done with (answered, refused or gone).
+    bool ReadMore(Connection& c);
+    // A reply without the service (errors of the connection itself).
+    void Refuse(Connection& c, int status, const std::string& result);
+
+    void RunWorker();
+    void Respond(Connection& c);
+
+    // Half-closes a connection whose reply is sent and hands it to the
+    // closer thread (RunLinger), which closes it once the client has.
+    void Linger(int fd);
+    void RunLinger();
+    void Finished();  // one connection fewer open
 
     ScoreService& service_;
     ServerConfig config_;
@@ -54,9 +85,26 @@ private:
     int stopPipe_[2] = {-1, -1};
     int port_ = 0;
 
-    std::mutex activeMutex_;
-    std::condition_variable activeDone_;
-    int active_ = 0;
+    std::vector<Connection> reading_;
+
+    std::mutex openMutex_;
+    std::condition_variable openDone_;
+    int open_ = 0;
+
+    std::mutex queueMutex_;
+    std::condition_variable queueReady_;
+    std::deque<Connection> queue_;
+    bool queueStop_ = false;
+
+    struct Lingering {
+        int fd;
+        Time deadline;
+        size_t drained;
+    };
+    std::mutex lingerMutex_;
+    std::vector<Lingering> lingering_;
+    bool lingerStop_ = false;
+    int lingerWake_[2] = {-1, -1};
 };
 
 }  // namespace scoreserver
