@@ -36,6 +36,7 @@ Channel SfxChannels[260];
 int SfxCursor;
 
 int TargetFps, OverlayOn, SettingsOpen, SkipFrame;
+int PanelOffset = -300, PanelClickLeft, PanelClickRight;
 uint32_t LastFrameTime;
 int MeasuredFps, LastCollection;
 int MouseXNow, MouseYNow, MouseXPrev, MouseYPrev;
@@ -120,6 +121,8 @@ void InitGlobals() {
     TargetFps = 0;
     OverlayOn = 1;
     SettingsOpen = 0;
+    PanelOffset = -300;
+    PanelClickLeft = PanelClickRight = 0;
     SkipFrame = 0;
     LastFrameTime = 0;
     MeasuredFps = 0;

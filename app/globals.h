@@ -82,6 +82,10 @@ extern int SfxCursor;                    // last effect channel used, 20..255
 extern int TargetFps;         // the rate the engine test settled on
 extern int OverlayOn;         // = 1; F12 toggles the debug overlay
 extern int SettingsOpen;      // Tab toggles the settings panel
+// The settings panel's slide position: −300 hidden, resting at +20 when
+// open; the panel counts as out of the way while it is below −250.
+extern int PanelOffset;
+extern int PanelClickLeft, PanelClickRight;  // mouse hits taken by the panel this frame
 extern int SkipFrame;         // 0, 1, 0, 1 ... one step per FrameEnd
 extern uint32_t LastFrameTime;  // MilliSecs() when the previous frame was shown
 extern int MeasuredFps;       // smoothed frames per second

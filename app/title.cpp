@@ -37,8 +37,9 @@ int SlideOffset(const TitleState& st) { return 800 - 25 * st.slide; }
 
 int PanelWidth() { return WindowWidth < 900 ? 415 : 335; }
 
-// Whether the settings panel (opened with Tab inside FrameEnd) is out of the way.
-bool SettingsPanelClosed() { return SettingsOpen == 0; }
+// Whether the settings panel (opened with Tab inside FrameEnd) is out of the
+// way: by its position, so the screen stays deaf while it slides out again.
+bool SettingsPanelClosed() { return PanelOffset < -250; }
 
 // The start key's label for key play (MouseMode 0): letters and digits as
 // themselves, anything else by its number.

@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/closing.h"
+#include "framework/settings_screen.h"
 #include "framework/setup.h"
 #include "game/effects.h"
 #include "input/controls.h"
@@ -98,7 +99,8 @@ int FrameEnd(int rate, int flag, int showPointer) {
             PlayState = 1;
         }
     }
-    // The settings panel draws here once it exists; while hidden it draws nothing.
+    // The settings panel; while hidden it draws nothing.
+    SettingsScreen();
 
     ResetDrawState();
     SetDrawScale(1.5f, 1.5f);

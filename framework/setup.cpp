@@ -190,9 +190,12 @@ std::vector<std::string> SetupFileLines() {
     lines.push_back("Master = " + Str(int64_t{Settings[11]}));
     lines.push_back("Sound = " + Str(int64_t{Settings[12]}));
     lines.push_back("Music = " + Str(int64_t{Settings[13]}));
-    const int position = Settings[14];
-    const bool known = position >= 0 && position < static_cast<int>(AudioDriverList.size());
-    lines.push_back("AudioDriver = " + (known ? AudioDriverList[position] : std::string()));
+    // A position outside the list is stored as its first entry, as the
+    // settings panel shows it, never read past the end.
+    int position = Settings[14];
+    if (position < 0 || position >= static_cast<int>(AudioDriverList.size())) position = 0;
+    lines.push_back("AudioDriver = " +
+                    (AudioDriverList.empty() ? std::string() : AudioDriverList[position]));
     for (const std::string& name : AudioDriverList) lines.push_back("; AudioDriver = " + name);
     lines.push_back("");
     lines.push_back("[Controls]");

@@ -6,6 +6,8 @@
 // 30 + b button b.
 #pragma once
 
+#include <string>
+
 // Step 3 of start-up: JoyPortCount and each port's name, buttons, axis rest
 // values, JoyEnabled and JoyHasHat.
 void SetUpJoysticks();
@@ -16,3 +18,16 @@ bool ControlDown(int control, int player);
 // The code of the first input found held (keys, then joysticks), or 0.
 // F11 and F12 held give 0.
 int ScanInput();
+
+// The display name of a binding code: key names from a fixed table, every
+// other code (joystick codes included) by its sub-code s = code mod 50:
+// "Y-" .. "R+", hat "Up"/"Right"/"Down"/"Left", else the number s − 30.
+std::string BindingName(int code);
+// The 48 × 48 binding button for KeyBindings[index] with its top-left at
+// (x, y) in virtual pixels. While the pointer is on it and the settings panel
+// is in place (PanelOffset ≥ 0) the first held input (ScanInput) rebinds it;
+// Backspace clears it. Lit while pointed at or while its input is held.
+void DrawBindingButton(int index, int x, int y);
+// Player p's eight buttons (up, left, right, down and the four action
+// buttons) around the origin (x, y), each tinted by its colour.
+void DrawBindingGroup(int player, int x, int y);
