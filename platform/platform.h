@@ -275,6 +275,7 @@ bool RenameFile(const std::string& from, const std::string& to);  // replaces `t
 // Resolves the host (first IPv4 address) and connects; none on failure or
 // when no connection is made within timeoutMs.
 Socket ConnectSocket(const std::string& host, int port, int timeoutMs = 5000);
+int ConnectAttempts();  // ConnectSocket calls so far in this process
 int SocketSend(const Socket& socket, const std::string& bytes);  // bytes sent, −1 on error
 int SocketReadAvail(const Socket& socket);  // bytes ready now, −1 when closed/failed
 // Waits up to timeoutMs for data; returns what arrived ("" on time-out or when

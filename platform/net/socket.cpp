@@ -104,7 +104,14 @@ bool Usable(const Socket& socket) { return socket && socket->fd >= 0 && !socket-
 
 }  // namespace
 
+namespace {
+int ConnectCount = 0;
+}  // namespace
+
+int ConnectAttempts() { return ConnectCount; }
+
 Socket ConnectSocket(const std::string& host, int port, int timeoutMs) {
+    ++ConnectCount;
     if (port < 1 || port > 65535) return {};
     if (timeoutMs < 0) timeoutMs = 0;
     auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
