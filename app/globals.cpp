@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "framework/setup.h"
 #include "music/music.h"
+#include "scores/online.h"
 
 int WeekNumber;
 std::string GameTitle, GameSubtitle, WindowTitle, PlayerName;
@@ -142,4 +143,5 @@ void InitGlobals() {
     AnnouncementList.clear();
     PopScoreList.clear();
     AudioDriverList.clear();
+    ResetOnline();  // switched off until "Setup.ini" says otherwise
 }

@@ -139,12 +139,14 @@ void DrawPanel(TitleState& st, int C, int B) {
     } else if (st.tab == 1) {
         SetBackdropTarget(0, 1, 0.2f);
         DrawTextAligned(mid, 50, "Online", 1, 0);
+        DrawOnlinePanel(C, B);
     } else {
         DrawTextAligned(mid, 50, "About", 1, 0);
         SetFont(1, 2);
         SetBackdropTarget(0, 0.2f, 1);
         for (int i = 1; i <= 29; ++i) DrawTextAligned(mid, 115 + 20 * (i - 1), AboutLines[i], 1, 0);
     }
+    OnlineEachFrame(C, B, st.tab == 1);
 }
 
 void DrawCornerNotes() {

@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/globals.h"
 #include "platform/platform.h"
+#include "scores/online.h"
 
 // ---------------------------------------------------------------------------
 // The log
@@ -120,6 +121,11 @@ void ApplySetupLine(const std::string& rawLine, bool& sawDriver) {
         Settings[12] = AbsNumber(value);
     } else if (key == "MUSIC") {
         Settings[13] = AbsNumber(value);
+    } else if (key == "ONLINE") {
+        // Like Fullscreen: only an "on" value acts.
+        if (upperValue == "TRUE" || upperValue == "ON") OnlineEnabled = 1;
+    } else if (key == "SCORE SERVER" || key == "SCORESERVER") {
+        ScoreServer = value;  // "host" or "host:port"
     }
 }
 
@@ -203,6 +209,13 @@ std::vector<std::string> SetupFileLines() {
         if (KeyBindings[i] > 0) {
             lines.push_back("Key=" + Str(int64_t{i}) + "," + Str(int64_t{KeyBindings[i]}));
         }
+    }
+    // Only a file that switched the online service on mentions it.
+    if (OnlineEnabled == 1) {
+        lines.push_back("");
+        lines.push_back("[Online]");
+        lines.push_back("Online = True");
+        lines.push_back("Score Server = " + ScoreServer);
     }
     return lines;
 }

@@ -177,11 +177,13 @@ void BuildDefaultKey() {
 // ---------------------------------------------------------------------------
 // Records and list
 // ---------------------------------------------------------------------------
-std::string RecordText(const Scores& r) {
+std::string RecordText(const Scores& r) { return RecordText(r, RecordSeparator); }
+
+std::string RecordText(const Scores& r, const std::string& separator) {
     std::string s = std::to_string(r.Score) + "|" + r.Name + "|" + std::to_string(r.Badges) +
                     "|" + std::to_string(r.Timestamp) + "|" + std::to_string(r.Level) + "|" +
                     std::to_string(r.GameMode) + "|" + std::to_string(r.GameFlags) + "|" +
-                    std::to_string(r.Quit) + RecordSeparator;
+                    std::to_string(r.Quit) + separator;
     for (int i = 1; i <= 30; ++i) {
         if (i > 1) s += "|";
         s += std::to_string(r.Best[i]);
@@ -190,8 +192,10 @@ std::string RecordText(const Scores& r) {
 }
 
 ScoreRef ParseRecord(const std::string& text) {
-    const std::string a = SplitField(text, RecordSeparator, 1);
-    const std::string b = SplitField(text, RecordSeparator, 2);
+    return ParseRecord(SplitField(text, RecordSeparator, 1), SplitField(text, RecordSeparator, 2));
+}
+
+ScoreRef ParseRecord(const std::string& a, const std::string& b) {
     if (a.find('|') == std::string::npos) return nullptr;
     auto r = std::make_shared<Scores>();
     r->Score = ToLong(SplitField(a, "|", 1));

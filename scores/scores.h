@@ -77,8 +77,13 @@ void BuildDefaultKey();
 // Score|Name|Badges|Timestamp|Level|GameMode|GameFlags|Quit, the separator,
 // then Best 1..30 joined by "|".
 std::string RecordText(const Scores& record);
+// The same with another text between the fields and the bests (the score
+// server's payload uses "|" + RecordSeparator + "|").
+std::string RecordText(const Scores& record, const std::string& separator);
 // Builds a record from a RecordText; none when the fields part holds no "|".
 ScoreRef ParseRecord(const std::string& text);
+// The same from the two parts: the "|"-fields and the "|"-joined bests.
+ScoreRef ParseRecord(const std::string& fields, const std::string& bests);
 // Empties ScoreList, the account, TopTable and TableBest, the board's
 // hover, selection and scroll, and the login focus: a clean start for a run.
 void ResetScoreTable();

@@ -1,0 +1,272 @@
+// The online score service against a score server stand-in on 127.0.0.1:
+// payloads and paths, reply bodies, field editing, the login with its message
+// of the day, and which fetched tables make the best local game go out.
+#include <gtest/gtest.h>
+
+#include "app/globals.h"
+#include "framework/setup.h"
+#include "scores/http.h"
+#include "scores/online.h"
+#include "tests/scores/loopback_server.h"
+#include "tests/scores/support.h"
+
+using namespace gametest;
+
+namespace {
+
+bool HexOnly(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+}
+
+// The query's payload of a request line ("...&input=HEX HTTP/1.0").
+std::string PayloadOf(const std::string& request) {
+    const std::string line = request.substr(0, request.find('\n'));
+    const size_t at = line.find("nput=") + 5;
+    return line.substr(at, line.find(' ', at) - at);
+}
+
+ScoreRef Game(int64_t score, int mode, const std::string& name = "Local") {
+    auto r = std::make_shared<Scores>();
+    r->Score = score;
+    r->Name = name;
+    r->GameMode = mode;
+    r->Timestamp = 1000 + score;
+    r->Best[1] = 7;
+    r->Best[30] = 1;
+    return r;
+}
+
+// A table file of n entries with scores top, top − 10, ...
+std::string TableText(int n, int64_t top) {
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        Scores r = *Game(top - 10 * i, 1, "Net" + std::to_string(i));
+        const std::string record = RecordText(r);
+        const size_t cut = record.find(RecordSeparator);
+        text += record.substr(0, cut) + "\n" + record.substr(cut + RecordSeparator.size()) + "\n";
+    }
+    return text;
+}
+
+class Online : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartClean(tree_);
+        OnlineEnabled = 1;
+        ScoreServer = server_.Address();
+        CurGameMode = 1;
+        LoginName = "Tester";
+        LoginPassword = "secret";
+    }
+    void TearDown() override { CloseLog(); }
+    Scratch tree_;
+    FakeScoreServer server_;
+};
+
+}  // namespace
+
+TEST(OnlineWire, ResponseBodyTakesTheTextBetweenBlankLines) {
+    const struct {
+        std::string reply, body;
+    } cases[] = {
+        {"HTTP/1.0 200 OK\nA: b\n\nbody\nline", "body\nline"},
+        {"head\n\nbody\n\nfooter\n\nagain", "bodyagain"},
+        {"no blank line\n", ""},
+        {"head\n\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ResponseBody(c.reply), c.body) << c.reply;
+}
+
+TEST(OnlineWire, PathsAndTableIds) {
+    WeekNumber = 283;
+    EXPECT_EQ(LoginPath("0A"), "/enscore/login.php?week=283&input=0A");
+    EXPECT_EQ(ScorePath("0A"), "/enscore/scores.php?Week=283&Input=0A");
+    EXPECT_EQ(TablePath("2102"), "/enscore/tables/283/2102.txt");
+    EXPECT_EQ(TableId(2, 1, 2), "2102");
+    EXPECT_EQ(TableId(0, 0, 0), "0");
+    EXPECT_EQ(FramedSeparator, "|" + RecordSeparator + "|");
+}
+
+TEST_F(Online, PayloadsAreHexAndCarryTheAccountAndTheRecord) {
+    LoginName = "Ab\xE9x";
+    LoginPassword = "pw pw";
+    const std::string inner = Scramble("Ab\xE9x|pw pw", AccountKey);
+    const std::string login = LoginPayload();
+    EXPECT_TRUE(HexOnly(login));
+    EXPECT_EQ(Unscramble(login, DefaultKey), "Ab\xE9x|" + inner);
+
+    const ScoreRef r = Game(1234, 2, "Me");
+    const std::string score = ScorePayload(*r);
+    EXPECT_TRUE(HexOnly(score));
+    const std::string plain = Unscramble(score, DefaultKey);
+    EXPECT_EQ(plain, "Ab\xE9x|" + inner + "|1234|Me|0|2234|0|2|0|0" + FramedSeparator +
+                         "7|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|0|1");
+}
+
+TEST_F(Online, EditTextTakesOneCharacterAFrameAndBackspace) {
+    HeadlessChar('a');
+    HeadlessChar('b');
+    EXPECT_EQ(EditText("x"), "xa");
+    EXPECT_EQ(EditText("xa"), "xab");
+    EXPECT_EQ(EditText("xab"), "xab") << "nothing typed";
+    HeadlessChar(7);  // below 32: not taken
+    EXPECT_EQ(EditText("q"), "q");
+    for (const std::string& text : {std::string("ab"), std::string("a"), std::string()}) {
+        HeadlessTap(8);
+        EXPECT_EQ(EditText(text), text.substr(0, text.empty() ? 0 : text.size() - 1));
+    }
+}
+
+TEST_F(Online, ShortCredentialsNeverReachTheNetwork) {
+    const struct {
+        std::string name, password;
+    } cases[] = {{"abc", "secret"}, {"Tester", "pwd"}, {"", ""}, {"ab:", "longer"}};
+    const int before = ConnectAttempts();
+    for (const auto& c : cases) {
+        LoginName = c.name;
+        LoginPassword = c.password;
+        EXPECT_EQ(SendLogin(LoginPayload()), "WRONG PASSWORD");
+        EXPECT_EQ(SendScore(LoginPayload()), "WRONG PASSWORD");
+    }
+    EXPECT_EQ(ConnectAttempts(), before);
+    EXPECT_EQ(LoginName, "ab_") << "the fields are cleaned before anything is sent";
+}
+
+TEST_F(Online, LoginReadsTheMessageOfTheDay) {
+    std::string many = "Welcome!|";
+    for (int i = 1; i <= 25; ++i) many += "  line " + std::to_string(i) + "  \n";
+    const struct {
+        std::string body;
+        int loggedIn, count;
+        std::string first, last;
+    } cases[] = {
+        {"Password Correct|Hello\nWorld|tail", 1, 2, "Hello", "World"},
+        {many, 1, 19, "line 1", "line 19"},
+        {"Welcome!", 1, 0, "", ""},                // no "|": no message
+        {"Welcome!|one line|", 1, 1, "one line", "one line"},  // shown once
+        {"Welcome!|a\n\nb", 1, 1, "a", "a"},  // a blank line ends the body
+        {"Wrong password", 0, 0, "", ""},
+        {"password correct|x", 0, 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        ResetOnline();
+        OnlineEnabled = 1;
+        ScoreServer = server_.Address();
+        server_.SetLogin(c.body);
+        TryLogin();
+        EXPECT_EQ(LoggedIn, c.loggedIn) << c.body;
+        EXPECT_EQ(LoginFailed, 1 - c.loggedIn) << c.body;
+        EXPECT_EQ(RefreshState, c.loggedIn) << "accepted: the table is fetched at once";
+        EXPECT_EQ(MotdCount, c.count) << c.body;
+        if (c.count > 0) {
+            EXPECT_EQ(MotdLines[1], c.first);
+            EXPECT_EQ(MotdLines[c.count], c.last);
+        }
+    }
+    const auto requests = server_.Requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(requests[0].rfind("GET //enscore/login.php?week=283&input=", 0), 0u);
+    EXPECT_TRUE(HexOnly(PayloadOf(requests[0])));
+}
+
+TEST_F(Online, AFetchedTableDecidesWhetherTheBestLocalGameGoesOut) {
+    const struct {
+        const char* what;
+        bool tableExists;
+        int entries;
+        int64_t top;
+        int64_t localBest;  // 0: no local game of the table
+        int sent;
+    } cases[] = {
+        {"missing table", false, 0, 0, 500, 1},
+        {"missing table, no local game", false, 0, 0, 0, 0},
+        {"fewer than 30 entries", true, 3, 900, 10, 1},
+        {"30 entries, one beaten", true, 30, 900, 700, 1},
+        {"30 entries, one equalled", true, 30, 900, 610, 1},
+        {"30 entries, none beaten", true, 30, 900, 5, 0},
+        {"fewer than 30, no local game", true, 3, 900, 0, 0},
+        {"more than 30 lines: 30 read", true, 40, 900, 5, 0},
+    };
+    int sentSoFar = 0;
+    for (const auto& c : cases) {
+        OnlineList.clear();
+        ScoreList.clear();
+        OnlineList.push_back(Game(42, -3));  // another table's entry stays
+        if (c.localBest > 0) {
+            AddScore(Game(c.localBest, 1));
+            AddScore(Game(c.localBest - 1, 1));
+        }
+        SelectTopTable(ScoreList, 1, 0, 0);
+        TableBest = c.localBest > 0 ? TopTable[1] : nullptr;
+        server_.SetTable("1", c.tableExists ? TableText(c.entries, c.top)
+                                            : "<HTML><Head></Head></HTML>");
+        SubmittedThisRefresh = 0;
+        FetchTableOnShow();
+
+        sentSoFar += c.sent;
+        EXPECT_EQ(server_.Count("/enscore/scores.php?Week=283&Input="), sentSoFar) << c.what;
+        EXPECT_EQ(SubmittedThisRefresh, c.sent) << c.what;
+        const int expected = c.tableExists ? std::min(c.entries, 30) : 0;
+        ASSERT_EQ(static_cast<int>(OnlineList.size()), expected + 1) << c.what;
+        for (const auto& r : OnlineList) {
+            EXPECT_LT(r->GameMode, 0) << "an online entry";
+            if (r->Name != "Local") EXPECT_EQ(r->GameMode, -2);
+        }
+    }
+    for (const auto& r : server_.Requests()) {
+        if (r.find("scores.php") == std::string::npos) continue;
+        const std::string payload = PayloadOf(r);
+        EXPECT_TRUE(HexOnly(payload));
+        EXPECT_NE(Unscramble(payload, DefaultKey).find("|Local|"), std::string::npos);
+    }
+}
+
+TEST_F(Online, AStalledServerFailsTheLoginWithinTheBound) {
+    const int saved = HttpReplyMs;
+    HttpReplyMs = 300;
+    LoopbackServer stalled([](int, const std::string&, const std::atomic<bool>& stopping) {
+        while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    });
+    ScoreServer = stalled.Address();
+    TryLogin();
+    HttpReplyMs = saved;
+    EXPECT_EQ(LoggedIn, 0);
+    EXPECT_EQ(LoginFailed, 1);
+    int failures = 0;
+    for (const auto& l : ReadLines(tree_.Files() / "Debug.txt"))
+        if (l.rfind("\tOnline request failed: no complete reply", 0) == 0) ++failures;
+    EXPECT_EQ(failures, 1);
+}
+
+TEST(OnlineSetup, TheSwitchAndTheServerComeFromTheSetupFileAndGoBackOnlyWhenOn) {
+    const struct {
+        std::string line;
+        int enabled;
+        std::string server;
+    } cases[] = {
+        {"Online = True", 1, "localhost"},
+        {"online=on", 1, "localhost"},
+        {"Online = False", 0, "localhost"},
+        {"Online = 1", 0, "localhost"},
+        {"Score Server = scores.example:8080", 0, "scores.example:8080"},
+        {"ScoreServer=10.0.0.2", 0, "10.0.0.2"},
+    };
+    for (const auto& c : cases) {
+        ResetOnline();
+        bool sawDriver = false;
+        ApplySetupLine(c.line, sawDriver);
+        EXPECT_EQ(OnlineEnabled, c.enabled) << c.line;
+        EXPECT_EQ(ScoreServer, c.server) << c.line;
+    }
+    ResetOnline();
+    const auto off = SetupFileLines();
+    OnlineEnabled = 1;
+    ScoreServer = "h:81";
+    auto on = SetupFileLines();
+    ASSERT_EQ(on.size(), off.size() + 4);
+    EXPECT_EQ(std::vector<std::string>(on.begin(), on.begin() + off.size()), off);
+    EXPECT_EQ(std::vector<std::string>(on.end() - 4, on.end()),
+              (std::vector<std::string>{"", "[Online]", "Online = True", "Score Server = h:81"}));
+    ResetOnline();
+}
