@@ -28,10 +28,20 @@ bool Matches(const Scores& r, int mode, int level, int flags) {
     return r.GameMode == mode && r.Level == level && r.GameFlags == flags;
 }
 
+}  // namespace
+
 // Height of a score in the graph: 0 at the bottom line, 150 for the best.
-int64_t GraphHeightOf(int64_t score, int64_t best) {
-    return static_cast<int64_t>(static_cast<__int128>(score) * GraphHeight / best);
+// Scores come from a file that may be damaged: a negative score (or a best
+// below 1) would put the point millions of pixels off the board, where the
+// pixel arithmetic of the drawing overflows, so it sits on the bottom line.
+int BoardGraphHeight(int64_t score, int64_t best) {
+    if (best < 1) best = 1;
+    const __int128 h = static_cast<__int128>(score) * GraphHeight / best;
+    if (h < 0) return 0;
+    return h > GraphHeight ? GraphHeight : static_cast<int>(h);
 }
+
+namespace {
 
 void DrawGraph(ScoreTable& list, int P, int mode, int level, int flags, int64_t best) {
     const int B = ScreenHeight - 10;
@@ -51,7 +61,7 @@ void DrawGraph(ScoreTable& list, int P, int mode, int level, int flags, int64_t 
         if (BoardSelection == n && !BoardHover) BoardHover = r;
         // Points are drawn right to left, newest first, until the panel's edge.
         if (x > P + 1) {
-            const int64_t h = GraphHeightOf(r->Score, best);
+            const int h = BoardGraphHeight(r->Score, best);
             const int y = static_cast<int>(B - h);
             SetDrawColor(static_cast<float>(255 - h), 255, 80, 1);
             DrawImageTopLeft(IconImage, x - 8, y - 8, 7, 1);

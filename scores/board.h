@@ -13,3 +13,7 @@ extern int GraphScroll;      // 0..1000 virtual pixels; older games come into vi
 // Visible, it prunes games beyond the 50 most recent of the table that are
 // not in its top 25.
 void DrawScoreBoard(ScoreTable& list, int P, int W, int mode, int level, int flags, bool visible);
+
+// Pixels above the graph's bottom line for a score against the table's best:
+// 0..150 whatever the file held (negative scores sit on the bottom line).
+int BoardGraphHeight(int64_t score, int64_t best);

@@ -2,6 +2,8 @@
 // name entry, on the headless back ends with the virtual clock.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "app/globals.h"
 #include "scores/board.h"
 #include "scores/names.h"
@@ -182,6 +184,41 @@ TEST(ScoreBoard, EmptyTableDrawsNoDetailBox) {
     DrawBoard(true);
     EXPECT_FALSE(BoardHover);
     for (int k = 1; k <= 25; ++k) EXPECT_FALSE(TopTable[k]);
+}
+
+// A damaged score file: extreme scores and stamps load, sort and draw, and
+// every graph point stays within the graph's 150 pixels.
+TEST(ScoreBoard, ExtremeValuesFromADamagedFileStayOnTheGraph) {
+    struct Case {
+        int64_t score, best;
+        int height;
+    };
+    const Case cases[] = {
+        {0, 1, 0},           {75, 150, 75},        {2147483647, 2147483647, 150},
+        {-5, 1, 0},          {INT64_MIN, 1, 0},    {INT64_MAX, INT64_MAX, 150},
+        {1, INT64_MAX, 0},   {INT64_MAX, 1, 150},  {10, 0, 150},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(BoardGraphHeight(c.score, c.best), c.height) << c.score << " / " << c.best;
+
+    Scratch tree;
+    StartWithWindow(tree);
+    std::string file = Scramble("|", AccountKey) + "\r\n";
+    const char* const records[] = {"9223372036854775807|Max|2147483647|9223372036854775807",
+                                   "-9223372036854775808|Min|1|-9223372036854775808",
+                                   "2147483648|Big|0|99999999999999999999999999",
+                                   "-1|Neg|0|-1"};
+    for (const char* r : records)
+        file += Scramble(std::string(r) + "|0|1|0|0" + RecordSeparator + "1", "") + "\r\n";
+    WriteText(tree.Game() / "nuscores.dat", file);
+    LoadScores();
+    ASSERT_EQ(ScoreList.size(), 4u);
+    for (int x = PanelP; x < 1280; x += 9) {
+        PointerAt(x, 950 - 75);
+        DrawBoard(true);
+        if (BoardHover) DrawBoard(true);  // the detail box with its date and badges
+    }
+    EXPECT_EQ(TopTable[1]->Name, "Max");
 }
 
 // ---------------------------------------------------------------------------
