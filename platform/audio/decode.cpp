@@ -147,7 +147,14 @@ bool DecodeOgg(const uint8_t* bytes, size_t size, Pcm& out) {
     if (info && info->rate <= kMaxSampleRate && ValidShape(info->channels, int(info->rate))) {
         int channels = info->channels;
         long rate = info->rate;
+        // The length in the last page's header is only a claim: a damaged or
+        // hostile file can say 2^27 frames in a few hundred bytes. Music and
+        // effects hold a few frames per byte of file, so at most 8 frames per
+        // byte are reserved; past that the vector grows only as real audio
+        // comes out.
         ogg_int64_t total = ov_pcm_total(&file, -1);
+        const ogg_int64_t plausible = ogg_int64_t(size) * 8;
+        if (total > plausible) total = plausible;
         if (total > 0 && total <= ogg_int64_t(kMaxFrames))
             out.samples.reserve(size_t(total) * channels);
         char buffer[8192];

@@ -243,6 +243,27 @@ TEST_F(Decode, BrokenOggGivesNone) {
     EXPECT_FALSE(LoadSound(WriteBytes("magic.ogg", "OggS")));
 }
 
+TEST_F(Decode, AnOggClaimingAnEnormousLengthReservesOnlyWhatItHolds) {
+    // Several pages: the claim is read from the last one, the start from the first.
+    std::string ogg = EncodeOgg(Sine(441, 44100, 441000), 1, 44100);
+    // The last page's granule position is the length the file claims: make
+    // it 2^27 − 1 frames (512 MiB of samples) and mend the page's checksum.
+    const size_t last = ogg.rfind("OggS");
+    ASSERT_NE(last, std::string::npos);
+    const int64_t claim = (int64_t{1} << 27) - 1;
+    for (int b = 0; b < 8; ++b) ogg[last + 6 + b] = char((claim >> (8 * b)) & 0xFF);
+    auto* page = reinterpret_cast<unsigned char*>(&ogg[last]);
+    const long headerLen = 27 + page[26];
+    ogg_page og{page, headerLen, page + headerLen, long(ogg.size() - last) - headerLen};
+    ogg_page_checksum_set(&og);
+
+    plat::audio::Pcm pcm;
+    ASSERT_TRUE(plat::audio::DecodeOgg(reinterpret_cast<const uint8_t*>(ogg.data()), ogg.size(),
+                                       pcm));
+    EXPECT_GE(pcm.Frames(), 441000u);
+    EXPECT_LT(pcm.samples.capacity(), size_t{1} << 20) << "reserved for the claimed length";
+}
+
 TEST_F(Decode, SampleBytesCountInMemoryInUse) {
     int64_t before = MemoryInUse();
     {
