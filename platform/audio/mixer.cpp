@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace plat::audio {
 
@@ -22,19 +23,37 @@ Mixer::Mixer() {
 }
 
 Mixer::Voice* Mixer::Find(Channel channel) {
-    if (channel <= 0 || size_t(channel) > voices_.size()) return nullptr;
-    return &voices_[size_t(channel) - 1];
+    auto it = voices_.find(channel);
+    return it == voices_.end() ? nullptr : &it->second;
 }
 
 const Mixer::Voice* Mixer::Find(Channel channel) const {
-    if (channel <= 0 || size_t(channel) > voices_.size()) return nullptr;
-    return &voices_[size_t(channel) - 1];
+    auto it = voices_.find(channel);
+    return it == voices_.end() ? nullptr : &it->second;
+}
+
+void Mixer::ForgetFinished() {
+    for (auto it = voices_.begin(); it != voices_.end();) {
+        // Ended voices are never in running_, so nothing points at them.
+        if (it->second.finished && !it->second.active) {
+            it = voices_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 Channel Mixer::Alloc() {
-    if (voices_.size() >= size_t(kMaxChannels)) return 0;
-    voices_.emplace_back();
-    return Channel(voices_.size());
+    // Sweeping only when the table has doubled keeps Alloc O(1) on average.
+    if (voices_.size() >= sweepAt_) {
+        ForgetFinished();
+        sweepAt_ = std::max<size_t>(256, voices_.size() * 2);
+    }
+    if (voices_.size() >= size_t(kMaxChannels) || next_ == std::numeric_limits<Channel>::max())
+        return 0;
+    const Channel id = next_++;
+    voices_.emplace(id, Voice{});
+    return id;
 }
 
 void Mixer::UpdateGains(Voice& v) {
@@ -57,26 +76,29 @@ void Mixer::UpdateStep(Voice& v) {
 void Mixer::RemoveRunning(Voice& v) {
     if (v.runningIndex < 0) return;
     size_t at = size_t(v.runningIndex);
-    Channel last = running_.back();
+    Voice* last = running_.back();
     running_[at] = last;
-    voices_[size_t(last) - 1].runningIndex = int32_t(at);
+    last->runningIndex = int32_t(at);
     running_.pop_back();
     v.runningIndex = -1;
 }
 
-void Mixer::SyncRunning(Channel channel, Voice& v) {
+void Mixer::SyncRunning(Channel, Voice& v) {
     bool want = v.active && !v.paused;
     if (want && v.runningIndex < 0) {
         v.runningIndex = int32_t(running_.size());
-        running_.push_back(channel);
+        running_.push_back(&v);
     } else if (!want) {
         RemoveRunning(v);
     }
 }
 
 bool Mixer::Start(Channel channel, const Sound& sound, bool paused) {
+    if (!sound || sound->frames == 0) return false;
     Voice* v = Find(channel);
-    if (!v || !sound || sound->frames == 0) return false;
+    // A forgotten channel comes back under its own id.
+    if (!v && channel > 0 && channel < next_) v = &voices_.emplace(channel, Voice{}).first->second;
+    if (!v) return false;
     v->sound = sound;
     v->data = sound->samples.data();
     v->end = uint64_t(sound->frames) << 32;
@@ -85,6 +107,7 @@ bool Mixer::Start(Channel channel, const Sound& sound, bool paused) {
     v->loop = sound->loop;
     v->active = true;
     v->paused = paused;
+    v->finished = false;
     UpdateStep(*v);
     SyncRunning(channel, *v);
     return true;
@@ -99,6 +122,7 @@ void Mixer::SetPaused(Channel channel, bool paused) {
 
 void Mixer::Stop(Channel channel) {
     if (Voice* v = Find(channel)) {
+        v->finished = v->finished || v->active;
         v->active = false;
         RemoveRunning(*v);
     }
@@ -188,11 +212,12 @@ void Mixer::Mix(int16_t* out, int frames) {
         int32_t* acc = acc_.data();
         std::fill(acc, acc + 2 * n, 0);
         for (size_t i = 0; i < running_.size();) {
-            Voice& v = voices_[size_t(running_[i]) - 1];
+            Voice& v = *running_[i];
             if (MixVoice(v, acc, n)) {
                 ++i;
             } else {
                 v.active = false;
+                v.finished = true;
                 RemoveRunning(v);  // the last one moves into slot i
             }
         }
@@ -218,11 +243,12 @@ bool Mixer::AdvanceVoice(Voice& v, int64_t frames) {
 
 void Mixer::Advance(int64_t frames) {
     for (size_t i = 0; i < running_.size();) {
-        Voice& v = voices_[size_t(running_[i]) - 1];
+        Voice& v = *running_[i];
         if (AdvanceVoice(v, frames)) {
             ++i;
         } else {
             v.active = false;
+            v.finished = true;
             RemoveRunning(v);
         }
     }
@@ -231,6 +257,8 @@ void Mixer::Advance(int64_t frames) {
 void Mixer::Clear() {
     running_.clear();
     voices_.clear();
+    next_ = 1;
+    sweepAt_ = 256;
 }
 
 }  // namespace plat::audio

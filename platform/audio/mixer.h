@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/audio/sound.h"
@@ -30,12 +31,18 @@ class Mixer {
 public:
     Mixer();
 
-    // Channel ids are 1, 2, 3, ... and are never reused, so a handle the game
-    // keeps always refers to the channel it was given. 0 when the table is
-    // full (kMaxChannels).
+    // Channel ids are 1, 2, 3, ... and are never handed out twice, so a
+    // handle the game keeps always refers to the channel it was given. 0 when
+    // kMaxChannels channels are held at once.
+    //
+    // A channel whose sound has ended or was stopped is forgotten (its state
+    // freed) at a later Alloc: games drop such handles by the million (a new
+    // channel per note or effect). A forgotten channel still acts as an
+    // ended one: not playing, settings ignored, and Start brings it back with
+    // volume 1, pan 0 and rate 1.
     Channel Alloc();
     // Puts the sound on the channel from its start (paused or playing); the
-    // channel keeps its volume, pan and rate. False for an unknown channel.
+    // channel keeps its volume, pan and rate. False for an id never handed out.
     bool Start(Channel channel, const Sound& sound, bool paused);
     void SetPaused(Channel channel, bool paused);
     void Stop(Channel channel);  // silent from the next mixed frame
@@ -55,6 +62,7 @@ public:
     void Advance(int64_t frames);
 
     int RunningCount() const { return int(running_.size()); }  // playing, not paused
+    int HeldCount() const { return int(voices_.size()); }     // channels with state
     void Clear();  // forgets every channel (ids start again at 1)
 
     static constexpr int kMaxChannels = 1 << 22;
@@ -74,10 +82,12 @@ private:
         bool loop = false;
         bool active = false;  // a sound is on and has not ended or been stopped
         bool paused = false;
+        bool finished = false;  // had a sound that ended or was stopped
     };
 
     Voice* Find(Channel channel);
     const Voice* Find(Channel channel) const;
+    void ForgetFinished();  // frees every voice whose sound ended or was stopped
     void UpdateGains(Voice& v);
     void UpdateStep(Voice& v);
     void SyncRunning(Channel channel, Voice& v);  // in running_ iff active and not paused
@@ -86,8 +96,11 @@ private:
     bool MixVoice(Voice& v, int32_t* acc, int n);
     bool AdvanceVoice(Voice& v, int64_t frames);
 
-    std::vector<Voice> voices_;    // channel id − 1
-    std::vector<Channel> running_; // voices that contribute to the mix
+    // Channel id → state; node-based, so a Voice never moves while held.
+    std::unordered_map<Channel, Voice> voices_;
+    Channel next_ = 1;             // the next id Alloc hands out
+    size_t sweepAt_ = 256;         // held count at which Alloc next forgets
+    std::vector<Voice*> running_;  // voices that contribute to the mix
     std::vector<int32_t> acc_;     // kBlock stereo frames
     static constexpr int kBlock = 1024;
 };

@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/audio/audio_internal.h"
 #include "platform/audio/mixer.h"
@@ -165,7 +167,7 @@ public:
             a.alSourceStop(s);
             a.alSourcei(s, AL_BUFFER, 0);
         }
-        for (Chan& c : chans_) c.sound.reset();
+        for (auto& [id, c] : chans_) c.sound.reset();
         if (!allSources_.empty()) a.alDeleteSources(ALsizei(allSources_.size()), allSources_.data());
         // Sounds still loaded keep their samples; their buffers die with the
         // device and are made again on the next one.
@@ -185,15 +187,27 @@ public:
     bool loopback() const { return loopback_; }
     ALCdevice* device() const { return device_; }
 
+    // Ids are never handed out twice; channels whose sound ended are
+    // forgotten at a later Alloc and come back under their id when started
+    // again (see Mixer::Alloc).
     Channel Alloc() override {
-        if (chans_.size() >= size_t(Mixer::kMaxChannels)) return 0;
-        chans_.emplace_back();
-        return Channel(chans_.size());
+        if (chans_.size() >= sweepAt_) {
+            ForgetFinished();
+            sweepAt_ = std::max<size_t>(256, chans_.size() * 2);
+        }
+        if (chans_.size() >= size_t(Mixer::kMaxChannels) ||
+            next_ == std::numeric_limits<Channel>::max())
+            return 0;
+        const Channel id = next_++;
+        chans_.emplace(id, Chan{});
+        return id;
     }
 
     bool Start(Channel channel, const Sound& sound, bool paused) override {
+        if (!sound) return false;
         Chan* c = Find(channel);
-        if (!c || !sound) return false;
+        if (!c && channel > 0 && channel < next_) c = &chans_.emplace(channel, Chan{}).first->second;
+        if (!c) return false;
         Api& a = Al();
         c->paused = paused;
         c->active = false;
@@ -277,8 +291,21 @@ private:
     };
 
     Chan* Find(Channel channel) {
-        if (channel <= 0 || size_t(channel) > chans_.size()) return nullptr;
-        return &chans_[size_t(channel) - 1];
+        auto it = chans_.find(channel);
+        return it == chans_.end() ? nullptr : &it->second;
+    }
+
+    // Frees every channel that had a sound which has ended or was stopped.
+    void ForgetFinished() {
+        for (auto it = chans_.begin(); it != chans_.end();) {
+            Chan& c = it->second;
+            if (c.active) CheckEnded(c);
+            if (c.sound && !c.active && !c.source) {
+                it = chans_.erase(it);
+            } else {
+                ++it;
+            }
+        }
     }
 
     ALuint TakeSource() {
@@ -297,7 +324,7 @@ private:
         }
         if (freeSources_.empty()) {
             // Take back the sources of sounds that have ended unobserved.
-            for (Chan& c : chans_)
+            for (auto& [id, c] : chans_)
                 if (c.source && c.active) CheckEnded(c);
         }
         if (freeSources_.empty()) return 0;
@@ -373,7 +400,9 @@ private:
     ALCcontext* context_;
     bool loopback_;
     uint64_t serial_;
-    std::vector<Chan> chans_;
+    std::unordered_map<Channel, Chan> chans_;
+    Channel next_ = 1;
+    size_t sweepAt_ = 256;
     std::vector<ALuint> allSources_;
     std::vector<ALuint> freeSources_;
     int maxSources_ = kWantedSources;

@@ -293,3 +293,33 @@ TEST(MixerCore, AdvanceEndsSoundsByTheirLengthAndRate) {
     EXPECT_TRUE(m.Playing(l));
     EXPECT_EQ(m.RunningCount(), 1);
 }
+
+TEST(MixerCore, EndedChannelsAreFreedAndHandlesStayUnique) {
+    // A new channel per effect, round after round: the table must not grow
+    // with the handles handed out, and no handle may be handed out twice.
+    plat::audio::Pcm pcm;
+    pcm.channels = 1;
+    pcm.rate = 44100;
+    pcm.samples.assign(10, 100);
+    Sound s = plat::audio::MakeSound(pcm, false);
+    plat::audio::Mixer m;
+    const Channel paused = m.Alloc(), first = m.Alloc();
+    m.Start(paused, s, true);
+    m.Start(first, s, false);
+    Channel last = first;
+    for (int i = 0; i < 100000; ++i) {
+        const Channel c = m.Alloc();
+        ASSERT_GT(c, last);
+        last = c;
+        m.Start(c, s, false);
+        if (i % 2) m.Stop(c);
+        m.Advance(20);
+    }
+    EXPECT_LT(m.HeldCount(), 1000);
+    EXPECT_TRUE(m.Playing(paused)) << "a paused channel is still in use";
+    // A freed channel still answers as an ended one and can play again.
+    EXPECT_FALSE(m.Playing(first));
+    EXPECT_TRUE(m.Start(first, s, false));
+    EXPECT_TRUE(m.Playing(first));
+    EXPECT_FALSE(m.Start(last + 1, s, false)) << "never handed out";
+}
