@@ -113,7 +113,7 @@ void PlaySfx(int n, float rate, float volume, float pan) {
     if (slot == 0) slot = AllocChannel();
     slot = CueSound(SfxTable[n], slot);
     if (slot == 0) return;
-    SetChannelVolume(slot, Settings[11] * Settings[12] / 100.0f / 100.0f * volume);
+    SetChannelVolume(slot, VolumeShare(Settings[11], Settings[12]) * volume);
     SetChannelPan(slot, pan);
     SetChannelRate(slot, rate);
     ResumeChannel(slot);

@@ -74,17 +74,21 @@ void ClosingScreen() {
     LogLine("");
     LogLine("Play again, soon!!");
 
-    DrawThanksPage();
-    Flip(-1);  // drawn once; it stays on screen
+    // Asked to end by the session (SIGTERM): everything is saved, so end now
+    // instead of waiting for a key that nobody will press.
+    if (!AppTerminating()) {
+        DrawThanksPage();
+        Flip(-1);  // drawn once; it stays on screen
 
-    // Let go of whatever brought us here (Escape, Alt+F4, a click) first.
-    for (int i = 0; i < ReleasePolls; ++i) {
-        if (!ClosingInputHeld()) break;
-        Delay(ReleasePollMs);
+        // Let go of whatever brought us here (Escape, Alt+F4, a click) first.
+        for (int i = 0; i < ReleasePolls && !AppTerminating(); ++i) {
+            if (!ClosingInputHeld()) break;
+            Delay(ReleasePollMs);
+        }
+        // Then wait for a fresh press. The 1 ms sleep between polls keeps the
+        // wait from spinning a processor core at full load.
+        while (!ClosingInputHeld() && !AppTerminating()) Delay(1);
     }
-    // Then wait for a fresh press. The 1 ms sleep between polls keeps the
-    // wait from spinning a processor core at full load.
-    while (!ClosingInputHeld()) Delay(1);
 
     EndGraphics();
     CloseLog();

@@ -243,7 +243,7 @@ void LoadCommonAssets() {
         DrawBackdrop();
         SfxChannels[256] = CueSound(BadgeSound);
         if (SfxChannels[256] != 0) {
-            SetChannelVolume(SfxChannels[256], Settings[12] * Settings[11] / 100.0f / 100.0f);
+            SetChannelVolume(SfxChannels[256], VolumeShare(Settings[11], Settings[12]));
             ResumeChannel(SfxChannels[256]);
         }
         Flip(-1);

@@ -141,7 +141,15 @@ int ChooseAudioDriver(const std::vector<std::string>& names) {
     return chosen < 0 ? 0 : chosen;
 }
 
+namespace {
+// SaveSetup writes here first and renames it over "Setup.ini".
+const char* const SetupTempName = "Setup.ini.new";
+}  // namespace
+
 void LoadSetup() {
+    // A save cut short (a kill, a power cut) leaves its temporary file; the
+    // real file is whole either way, so the leftover is only litter.
+    DeleteFile(SetupTempName);
     AudioDriverList = AudioDriverNames();
     if (AudioDriverList.size() > 100) AudioDriverList.resize(100);
 
@@ -170,8 +178,18 @@ void LoadSetup() {
             }
         }
     }
+    // The device opens now rather than with the first sound, so a missing
+    // device or a driver that failed is told in the log, here.
+    OpenAudio();
+    for (std::string note = NextPlatformNote(); !note.empty(); note = NextPlatformNote()) {
+        LogLine(note);
+    }
     LogLine("Set Audio Driver");
     LogLine("");
+}
+
+float VolumeShare(int master, int volume) {
+    return static_cast<float>(int64_t{master} * volume) / 100.0f / 100.0f;
 }
 
 // ---------------------------------------------------------------------------
@@ -224,7 +242,7 @@ bool SaveSetup() {
     ChangeDir("..");
     // A temporary file renamed over the old one: a crash or a full disk while
     // writing never leaves "Setup.ini" empty or cut short.
-    const std::string temporary = "Setup.ini.new";
+    const std::string temporary = SetupTempName;
     bool ok = false;
     if (const Stream file = WriteFile(temporary)) {
         ok = true;

@@ -31,3 +31,8 @@ int ChooseAudioDriver(const std::vector<std::string>& names);
 bool SaveSetup();
 // The file's lines as SaveSetup writes them (exposed for tests).
 std::vector<std::string> SetupFileLines();
+
+// Master volume × another volume (both percentages as "Setup.ini" holds
+// them, unchecked) as a share of full volume: 100 and 100 give 1. Taken in
+// 64 bits, so "Master = 99999" cannot overflow; the channel caps it at 1.
+float VolumeShare(int master, int volume);

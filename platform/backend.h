@@ -136,6 +136,10 @@ void InputMouseMove(int x, int y);  // window pixels
 void InputMouseButton(int button, bool down);
 void InputWheel(int delta);
 void InputCloseRequest();
+// A termination signal (SIGTERM, SIGINT) arrived. Async-signal-safe: it only
+// sets a flag that the next poll turns into a close request (see
+// AppTerminating).
+void InputTerminationSignal();
 void InputFocus(bool active);
 void PollEvents();  // Video()->PumpEvents()
 

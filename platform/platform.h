@@ -100,6 +100,9 @@ void ShowMouse();
 void HideMouse();
 void MoveMouse(int x, int y);  // window pixels
 bool AppTerminate();           // true once after a close request, then cleared
+// True for the rest of the run once the session asked the program to end
+// (SIGTERM or SIGINT): the closing screen then saves and ends at once.
+bool AppTerminating();
 bool AppSuspended();           // true while the window is not active
 
 // ---------------------------------------------------------------------------
@@ -188,6 +191,9 @@ bool SetAudioDriver(const std::string& name);     // before the first sound
 std::string CurrentAudioDriver();
 // Makes the OpenAL back end available when the library is present.
 bool EnableOpenAL();
+// Opens the chosen back end now instead of at the first sound, so that its
+// fallback notes ("no audio device ...") come while the log takes them.
+void OpenAudio();
 // The open output and its format ("FreeAudio: 44100 Hz stereo 16-bit, ..."),
 // "" before the first sound opens it.
 std::string AudioDeviceDescription();

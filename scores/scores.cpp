@@ -239,6 +239,8 @@ void AddScore(const ScoreRef& record) {
 // File
 // ---------------------------------------------------------------------------
 void LoadScores() {
+    // Left by a save that was cut short; "nuscores.dat" itself is whole.
+    DeleteFile(ScoreTempName);
     if (FileType(ScoreFileName) != 1) return;  // missing, or a folder in its place
     Stream in = ReadFile(ScoreFileName);
     if (!in) return;

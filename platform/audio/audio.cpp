@@ -381,6 +381,8 @@ bool EnableOpenAL() {
     return s.pendingOpenAL != nullptr;
 }
 
+void OpenAudio() { plat::audio::EnsureAudioOpen(); }
+
 std::string AudioDeviceDescription() {
     const auto& s = plat::audio::S();
     if (!s.backend) return {};

@@ -4,6 +4,7 @@
 // frames still count as one hit.
 #include <array>
 #include <cmath>
+#include <csignal>
 
 #include "platform/core/core.h"
 #include "platform/platform.h"
@@ -27,10 +28,25 @@ struct InputState {
 
 InputState g_in;
 
+// Set from a signal handler (only a sig_atomic_t store is safe there), turned
+// into a close request and the sticky "terminating" state at the next poll.
+volatile std::sig_atomic_t g_termSignal = 0;
+bool g_terminating = false;
+
 bool ValidKey(int key) { return key >= 0 && key < KeyCount; }
 bool ValidButton(int b) { return b >= 1 && b <= kMouseButtons; }
 
-void Poll() { plat::PollEvents(); }
+void TakeSignal() {
+    if (!g_termSignal) return;
+    g_termSignal = 0;
+    g_terminating = true;
+    g_in.closeRequested = true;
+}
+
+void Poll() {
+    plat::PollEvents();
+    TakeSignal();
+}
 
 plat::JoystickBackend* Joy(int port) {
     plat::JoystickBackend* j = plat::Joysticks();
@@ -48,7 +64,13 @@ float Axis(int port, int axis) {
 
 namespace plat {
 
-void ResetInputState() { g_in = InputState{}; }
+void ResetInputState() {
+    g_in = InputState{};
+    g_termSignal = 0;
+    g_terminating = false;
+}
+
+void InputTerminationSignal() { g_termSignal = 1; }
 
 void InputKey(int key, bool down) {
     if (!ValidKey(key)) return;
@@ -166,6 +188,11 @@ void FlushMouse() {
 // ---------------------------------------------------------------------------
 // Window
 // ---------------------------------------------------------------------------
+bool AppTerminating() {
+    Poll();
+    return g_terminating;
+}
+
 bool AppTerminate() {
     Poll();
     const bool requested = g_in.closeRequested;

@@ -267,6 +267,9 @@ void HeadlessWheel(int delta) { Queue(ScriptEvent::Wheel, delta); }
 
 void HeadlessCloseRequest() { Queue(ScriptEvent::Close); }
 
+// Arrives out of band, the way a signal handler delivers it.
+void HeadlessTerminationSignal() { plat::InputTerminationSignal(); }
+
 void HeadlessSetJoystick(int port, const std::string& name, int buttons) {
     JoyState* j = JoyPort(port);
     if (!j) return;

@@ -54,6 +54,7 @@ void HeadlessMouseMove(int x, int y);   // window pixels
 void HeadlessMouseButton(int button, bool down);
 void HeadlessWheel(int delta);
 void HeadlessCloseRequest();
+void HeadlessTerminationSignal();  // as SIGTERM would: save and end at once
 void HeadlessSetJoystick(int port, const std::string& name, int buttons);  // attach
 // A newly attached stick is centred: axes 0, hat -1, no button held.
 void HeadlessSetJoyAxis(int port, int axis, float value);  // axis 0 X, 1 Y, 2 Z, 3 R, 4 U, 5 V

@@ -1,12 +1,27 @@
 // sdl_init.cpp — PlatformInit: SDL video, events and joysticks, the real
 // clock, and a fresh input and random state.
 #include <SDL.h>
+#include <signal.h>
 
 #include "platform/core/core.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_video.h"
 
+namespace {
+void OnTerminationSignal(int) { plat::InputTerminationSignal(); }
+}  // namespace
+
 void PlatformInit() {
+    // SDL would turn SIGTERM and SIGINT into a window-close request, which
+    // shows the closing screen and waits for a key nobody will press when a
+    // desktop session ends. Our own handler marks the run as terminating:
+    // the closing screen then saves and ends at once.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
     // A click that focuses the window is also a click in the game.
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");

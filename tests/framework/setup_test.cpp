@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/setup.h"
+#include "platform/audio/test_hooks.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;
@@ -114,6 +115,20 @@ TEST(SetupRead, NoFileLogsNothingOfItsOwnAndKeepsDefaults) {
 TEST(SetupRead, EmptyFileReadsOneEmptyLine) {
     ScratchTree tree;
     EXPECT_EQ(LoadFrom(tree, ""), Logged({}));
+}
+
+TEST(SetupRead, AMissingAudioDeviceIsToldInTheLogWhileTheDriverIsSet) {
+    ScratchTree tree;
+    StartClean(tree, "Files");
+    plat::audio::ResetAudioForTest();  // the real device path, not memory
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    LoadSetup();
+    unsetenv("SDL_AUDIODRIVER");
+    plat::audio::ResetAudioForTest();
+    CloseLog();
+    EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt"),
+              (std::vector<std::string>{"Setting Audio Driver", "\tNo audio device, sound is off",
+                                        "Set Audio Driver", ""}));
 }
 
 TEST(AudioDriverChoice, LastDirectThenFirstOpenALOrFreeThenFirst) {

@@ -2,6 +2,8 @@
 // start values, the sound-effect player and the font selector.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "app/app.h"
 #include "app/globals.h"
 #include "framework/graphics.h"
@@ -117,6 +119,23 @@ TEST_F(PlaySfxTest, VolumeIsMasterTimesSoundTimesTheCallersShare) {
     StopChannel(SfxChannels[SfxCursor]);
     PlaySfx(1, 1, -3, 0);  // below 0: silent
     EXPECT_EQ(loudest(2000), 0);
+}
+
+TEST_F(PlaySfxTest, VolumesFarAboveAHundredPlayAtFullVolume) {
+    // A damaged "Setup.ini": the product of the two overflows 32 bits.
+    const int volumes[][2] = {{65536, 65536}, {99999, 99999}, {INT_MAX, INT_MAX}};
+    Settings[11] = 100;
+    Settings[12] = 100;
+    PlaySfx(1, 1, 1, 0);
+    const std::vector<int16_t> full = HeadlessMix(2000);
+    StopChannel(SfxChannels[SfxCursor]);
+    for (const auto& v : volumes) {
+        Settings[11] = v[0];
+        Settings[12] = v[1];
+        PlaySfx(1, 1, 1, 0);
+        EXPECT_EQ(HeadlessMix(2000), full) << v[0] << " x " << v[1];
+        StopChannel(SfxChannels[SfxCursor]);
+    }
 }
 
 TEST(SetFont, SelectsFromTheSizeTableWithOutOfRangeArgumentsFolded) {

@@ -8,6 +8,7 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "scores/scores.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;
@@ -25,10 +26,18 @@ struct RunRecord {
 // Runs Main() from the tree's root until the home loop has shown `frames`
 // frames, then asks the window to close while a key is held, which the
 // closing screen waits out and then takes as its press.
-RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config = {}) {
+// With bySignal the session ends it instead (SIGTERM), with no key held. A
+// run still waiting a virtual minute after that is given up (not ended).
+struct StuckWaiting {};
+RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config = {},
+                  bool bySignal = false) {
     RunRecord run;
     fs::current_path(tree.Root());
     UseHeadlessPlatform(config);
+    uint32_t askedAt = 0;
+    HeadlessOnDelay([&](uint32_t now) {
+        if (askedAt != 0 && now - askedAt > 60000) throw StuckWaiting{};
+    });
     HeadlessOnFlip([&](int) {
         if (MouseMode != 1) return;  // still loading
         if (run.homeFrames++ == 0) {
@@ -38,6 +47,11 @@ RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config
             run.playState = PlayState;
         }
         if (run.homeFrames == frames) {
+            askedAt = MilliSecs();
+            if (bySignal) {
+                HeadlessTerminationSignal();
+                return;
+            }
             HeadlessCloseRequest();
             HeadlessKey(65, true);
         }
@@ -47,8 +61,10 @@ RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config
     } catch (const ProgramEnded& end) {
         run.ended = true;
         run.exitCode = end.code;
+    } catch (const StuckWaiting&) {
     }
     HeadlessOnFlip(nullptr);
+    HeadlessOnDelay(nullptr);
     HeadlessKey(65, false);
     CloseLog();
     fs::current_path(tree.Root());
@@ -164,6 +180,32 @@ TEST(StartUp, ALeftoverCrashMarkerSwitchesOpenGLToDirectX9) {
     EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat"));
     // Stored at the next save, so the next start stays off OpenGL.
     EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(2), "GFX Engine = DX9");
+}
+
+TEST(StartUp, TheSessionEndingSavesAndEndsAtOnceWithExitCodeZero) {
+    ScratchTree tree(true);
+    const RunRecord run = RunGame(tree, 3, WithOpenGL(), true);
+    ASSERT_TRUE(run.ended) << "still waiting for a key after the saves";
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(fs::exists(tree.Files() / "Setup.ini"));
+    EXPECT_TRUE(fs::exists(tree.Game() / "nuscores.dat"));
+    EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt").back(), "Play again, soon!!");
+}
+
+TEST(StartUp, TemporaryFilesLeftByAnInterruptedSaveAreRemoved) {
+    ScratchTree tree(true);
+    WriteText(tree.Files() / "Setup.ini", "Width=1024\r\nHeight=768\r\n");
+    WriteText(tree.Files() / "Setup.ini.new", "[Graphics]\r\nWid");
+    WriteText(tree.Game() / "nuscores.dat.new", "0A1B");
+    UseHeadlessPlatform();
+    InitGlobals();
+    fs::current_path(tree.Files());
+    LoadSetup();
+    EXPECT_FALSE(fs::exists(tree.Files() / "Setup.ini.new"));
+    EXPECT_EQ(Settings[5], 1024);
+    fs::current_path(tree.Game());
+    LoadScores();
+    EXPECT_FALSE(fs::exists(tree.Game() / "nuscores.dat.new"));
 }
 
 TEST(StartUp, TheLoadingScreenHoldsTwoAndAHalfSecondsFromTheDisplay) {
