@@ -215,7 +215,8 @@ int VolumeSlider(int value, int x, int y, const std::string& label) {
     // The knob shows the value before this frame's change.
     SetDrawColor(255, 80, 80);
     SetDrawScale(1, 1.5f);
-    DrawImageTopLeft(IconImageCrisp, x + value - 9, At(y), 23, 1);
+    // "Setup.ini" may hold any volume ("Master = 99999"): the knob stays on the bar.
+    DrawImageTopLeft(IconImageCrisp, x + (value < 0 ? 0 : value > 100 ? 100 : value) - 9, At(y), 23, 1);
     SetDrawColor(80, 180, 255);
     // The test is strict, so a drag gives 1..99; the caller's snap makes the ends.
     if (MouseDown(1) && MouseInRect(x - 2, At(y) - 4, 100, 24)) value = MouseXNow - x + 2;
