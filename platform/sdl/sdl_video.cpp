@@ -152,8 +152,16 @@ private:
 
     // The window surface is a plain memory copy (shared memory on X11), the
     // cheapest way to show a CPU-drawn frame; an SDL streaming texture is the
-    // fallback where the window has no surface.
+    // fallback where the window system has no plain surface (Wayland).
+    //
+    // Left to itself SDL backs a window surface with a texture of its own
+    // accelerated renderer, which loads and starts the OpenGL driver (some
+    // 55 MB resident with a software GL, and an X error where GLX is present
+    // but its driver is not). Frame-buffer acceleration is switched off
+    // before the first surface is asked for, so this path never touches
+    // OpenGL; SDL reads the setting once, at the first surface.
     std::unique_ptr<plat::RenderBackend> OpenSoftware(int width, int height) {
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (surface) {
             g_presentPath = "surface";
