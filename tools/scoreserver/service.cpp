@@ -16,8 +16,13 @@ namespace {
 
 // The characters the game's login form turns into "_" before it sends.
 const std::string SanitisedChars = "*\"'-+&?{}[]~#\\/:;";
-// The game's record line joins its fields and its bests with this.
-const std::string FramedSeparator = "|" + RecordSeparator + "|";
+// The game's record line joins its fields and its bests with this. Built on
+// first use: RecordSeparator lives in another file, so a namespace-scope copy
+// could be made before it.
+const std::string& FramedSeparator() {
+    static const std::string framed = "|" + RecordSeparator + "|";
+    return framed;
+}
 
 constexpr size_t MaxPasswordLength = 128;
 constexpr size_t MaxRecordNameLength = 64;
@@ -90,10 +95,10 @@ bool AccountNameAllowed(const std::string& name) {
 }
 
 ScoreRef ParseSubmittedRecord(const std::string& line) {
-    const size_t sep = line.find(FramedSeparator);
+    const size_t sep = line.find(FramedSeparator());
     if (sep == std::string::npos) return nullptr;
     const std::string fieldsText = line.substr(0, sep);
-    const std::string bestText = line.substr(sep + FramedSeparator.size());
+    const std::string bestText = line.substr(sep + FramedSeparator().size());
     const auto fields = Split(fieldsText, '|');
     const auto best = Split(bestText, '|');
     if (fields.size() != 8 || best.size() != 30) return nullptr;
