@@ -117,7 +117,7 @@ ScoreRef ParseSubmittedRecord(const std::string& line) {
         if (!NameCharAllowed(c) || (c >= 127 && c < 160)) return nullptr;
     }
 
-    ScoreRef r = ParseRecord(fieldsText + RecordSeparator + bestText);
+    ScoreRef r = ParseRecord(fieldsText, bestText);
     if (!r || r->GameMode > 2 || r->Quit > 1) return nullptr;
     return r;
 }
