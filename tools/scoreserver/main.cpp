@@ -1,7 +1,9 @@
 // main.cpp — scoreserver: the online score server for games on this
 // framework. Options, signals, and the start and stop log lines.
 #include <sodium.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -81,6 +83,14 @@ int main(int argc, char** argv) {
         std::stringstream text;
         text << in.rdbuf();
         serviceConfig.motd = scoreserver::CleanMotd(text.str());
+    }
+
+    // Every open connection and every answered one still lingering holds a
+    // descriptor; the usual soft limit of 1024 is too tight for the cap.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = std::min<rlim_t>(files.rlim_max, 65536);
+        setrlimit(RLIMIT_NOFILE, &files);
     }
 
     scoreserver::ScoreService service(serviceConfig);

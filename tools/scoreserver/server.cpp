@@ -197,7 +197,13 @@ void Server::Accept() {
         socklen_t len = sizeof peer;
         const int fd = ::accept4(listenFd_, reinterpret_cast<sockaddr*>(&peer), &len,
                                  SOCK_CLOEXEC | SOCK_NONBLOCK);
-        if (fd < 0) return;  // none left, or out of descriptors for now
+        if (fd < 0) {
+            // Out of descriptors: the listening socket stays readable, so
+            // wait a moment instead of spinning until some are closed.
+            if (errno == EMFILE || errno == ENFILE)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return;  // none left, or out of descriptors for now
+        }
         char ip[INET_ADDRSTRLEN] = "?";
         ::inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
         Connection c;
