@@ -37,6 +37,7 @@ constexpr int MotdMax = 19;
 constexpr int KeyBackspace = 8, KeyTab = 9, KeyEnter = 13, KeyUp = 38, KeyDown = 40;
 
 int PreviousFocus = 0;  // LoginFocus at the previous form frame
+bool LastRequestFailed = false;  // no connection, or no complete reply in time
 
 bool TooShort() {
     return static_cast<int>(LoginName.size()) < MinCredential ||
@@ -49,6 +50,7 @@ std::string Request(const std::string& path) {
     std::string reply;
     if (http.Open(ScoreServer, 0)) reply = http.Get(path);
     http.Close();
+    LastRequestFailed = reply.empty();  // even a refusal has a status line
     return ResponseBody(reply);
 }
 
@@ -308,7 +310,10 @@ void FetchTableOnShow() {
             if (SubmittedThisRefresh == 0 && TableBest && TableBest->Score >= entry->Score)
                 SubmitScore();
         }
-        if (read < TableEntries && SubmittedThisRefresh == 0) SubmitScore();
+        // A table that could not be fetched is not a short one: the server is
+        // unreachable or stalled, and a second request would only block the
+        // frame as long again.
+        if (read < TableEntries && SubmittedThisRefresh == 0 && !LastRequestFailed) SubmitScore();
     }
     SortScoreList(ScoreList);
     SortScoreList(OnlineList);
