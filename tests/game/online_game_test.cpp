@@ -125,21 +125,6 @@ bool OnlineTabShown() {
     return BackdropTarget[0] == 0 && BackdropTarget[1] == 1 && BackdropTarget[2] == 0.2f;
 }
 
-// A table file of n entries of one difficulty.
-std::string TableText(int n, int mode) {
-    std::string text;
-    for (int i = 0; i < n; ++i) {
-        Scores r;
-        r.Score = 1000 - i;
-        r.Name = "Net" + std::to_string(i);
-        r.GameMode = mode;
-        const std::string record = RecordText(r);
-        const size_t cut = record.find(RecordSeparator);
-        text += record.substr(0, cut) + "\n" + record.substr(cut + RecordSeparator.size()) + "\n";
-    }
-    return text;
-}
-
 int Entries(int mode) {
     int n = 0;
     for (const auto& r : OnlineList) n += r->GameMode == -(mode + 1);
@@ -162,8 +147,8 @@ bool HexPayloads(FakeScoreServer& server) {
 TEST(OnlineGame, LoginFetchAndSubmitAgainstTheScoreServer) {
     Scratch tree(true);
     FakeScoreServer server;
-    server.SetTable("1", TableText(2, 1));  // Medium: fewer than 30 entries
-    server.SetTable("2", TableText(3, 2));  // Hard: no local game of it
+    server.SetTable("1", TableFile(2, 1, 1000, 1));  // Medium: fewer than 30 entries
+    server.SetTable("2", TableFile(3, 2, 1000, 1));  // Hard: no local game of it
     WriteText(tree.Files() / "Setup.ini",
               "[Online]\r\nOnline = True\r\nScore Server = " + server.Address() + "\r\n");
     // One local Medium game; the account is empty.

@@ -19,7 +19,24 @@
 #include <thread>
 #include <vector>
 
+#include "scores/scores.h"
+
 namespace gametest {
+
+// A table file as the score server keeps it: n entries of one difficulty
+// with scores top, top − step, ..., two lines each (fields, then bests).
+inline std::string TableFile(int n, int mode, int64_t top, int64_t step = 10) {
+    std::string text;
+    for (int i = 0; i < n; ++i) {
+        Scores r;
+        r.Score = top - step * i;
+        r.Name = "Net" + std::to_string(i);
+        r.GameMode = mode;
+        const std::string record = RecordText(r, "\n");
+        text += record + "\n";
+    }
+    return text;
+}
 
 // Accepts connections one after the other on its own thread. Each request is
 // read up to its closing CR LF (at most 64 KiB, at most 2 s) and handed to

@@ -36,18 +36,6 @@ ScoreRef Game(int64_t score, int mode, const std::string& name = "Local") {
     return r;
 }
 
-// A table file of n entries with scores top, top − 10, ...
-std::string TableText(int n, int64_t top) {
-    std::string text;
-    for (int i = 0; i < n; ++i) {
-        Scores r = *Game(top - 10 * i, 1, "Net" + std::to_string(i));
-        const std::string record = RecordText(r);
-        const size_t cut = record.find(RecordSeparator);
-        text += record.substr(0, cut) + "\n" + record.substr(cut + RecordSeparator.size()) + "\n";
-    }
-    return text;
-}
-
 class Online : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -181,7 +169,7 @@ TEST_F(Online, AFetchedTableDecidesWhetherTheBestLocalGameGoesOut) {
         }
         SelectTopTable(ScoreList, 1, 0, 0);
         TableBest = c.localBest > 0 ? TopTable[1] : nullptr;
-        server_.SetTable("1", c.tableExists ? TableText(c.entries, c.top)
+        server_.SetTable("1", c.tableExists ? TableFile(c.entries, 1, c.top)
                                             : "<HTML><Head></Head></HTML>");
         SubmittedThisRefresh = 0;
         FetchTableOnShow();
