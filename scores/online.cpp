@@ -26,7 +26,6 @@ int SubmittedThisRefresh = 0;
 std::array<std::string, 20> MotdLines;
 int MotdCount = 0;
 ScoreTable OnlineList;
-const std::string FramedSeparator = "|" + RecordSeparator + "|";
 
 namespace {
 

@@ -25,7 +25,7 @@ extern int SubmittedThisRefresh; // scores sent in the current refresh
 extern std::array<std::string, 20> MotdLines;  // entries 1..19 of the message of the day
 extern int MotdCount;            // 0..19
 extern ScoreTable OnlineList;    // fetched entries; GameMode = −(mode + 1)
-extern const std::string FramedSeparator;  // "|" + RecordSeparator + "|"
+extern const std::string FramedSeparator;  // "|" + RecordSeparator + "|" (in scores.cpp)
 
 // Start-up values of everything above (switch off, logged out, nothing fetched).
 void ResetOnline();

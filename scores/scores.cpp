@@ -18,6 +18,9 @@ std::string LoginPassword;
 const std::string AccountKey = "7QM24RT8";
 std::string DefaultKey;
 const std::string RecordSeparator = ":}+=\xA7!M52gQ7^";
+// Here, after RecordSeparator, because it is made from it: globals of one file
+// are built in order, those of different files in no fixed order.
+const std::string FramedSeparator = "|" + RecordSeparator + "|";
 // Exactly 85 characters (checked by the tests: the key depends on it).
 const std::string GameDescription =
     "Flingo: keep the coloured balls up in the air with your bar and let none of them drop";
