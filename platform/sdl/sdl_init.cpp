@@ -3,12 +3,21 @@
 #include <SDL.h>
 #include <signal.h>
 
+#include <string>
+
 #include "platform/core/core.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_video.h"
 
 namespace {
 void OnTerminationSignal(int) { plat::InputTerminationSignal(); }
+
+// SDL's drivers that draw into memory only; never a display a player sees.
+bool RealDisplayDriver(const char* name) {
+    if (!name) return false;
+    const std::string n = name;
+    return n != "offscreen" && n != "dummy" && n != "evdev";
+}
 }  // namespace
 
 void PlatformInit() {
@@ -28,8 +37,16 @@ void PlatformInit() {
 
     std::string failure;
     if (SDL_Init(SDL_INIT_EVENTS) != 0) failure = SDL_GetError();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         plat::AddPlatformNote(std::string("\tNo display available: ") + SDL_GetError());
+    } else if (const char* driver = SDL_GetCurrentVideoDriver(); !RealDisplayDriver(driver)) {
+        // Without a display (no DISPLAY, or a wrong one) SDL settles on its
+        // off-screen driver, where a "window" is a buffer nobody sees: the
+        // game would run on unseen, waiting for input that never comes.
+        plat::AddPlatformNote(std::string("\tNo display available: SDL offers only its ") +
+                              (driver ? driver : "?") + " video driver");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
         plat::AddPlatformNote(std::string("\tNo joystick support: ") + SDL_GetError());
     else

@@ -245,3 +245,46 @@ TEST(RealWindow, PlayOneGameUnderXWithTheMouseAndKeyboard) {
     ASSERT_FALSE(logLines.empty());
     EXPECT_EQ(logLines.back(), "Play again, soon!!");
 }
+
+namespace {
+
+// Sets (or, with nullptr, removes) an environment variable for the life of
+// the object; children started meanwhile inherit it.
+class EnvVar {
+public:
+    EnvVar(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        if (value) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~EnvVar() {
+        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+        else unsetenv(name_.c_str());
+    }
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+}  // namespace
+
+// Needs no display: that is the point.
+TEST(RealProgram, NoDisplayOrAWrongOneEndsAtOnceWithExitCode1) {
+    const fs::path binary = fs::path(FLINGO_BUILD_DIR) / "flingo";
+    ASSERT_TRUE(fs::exists(binary));
+    EnvVar audio("SDL_AUDIODRIVER", "dummy");
+    for (const char* display : {static_cast<const char*>(nullptr), ":4711"}) {
+        Scratch tree(true);
+        fs::copy_file(binary, tree.Root() / "flingo");
+        EnvVar screen("DISPLAY", display);
+        Child game(tree.Root());
+        const int code = game.Wait(30s);
+        const char* shown = display ? display : "(none)";
+        EXPECT_EQ(code, 1) << "DISPLAY " << shown;
+        EXPECT_TRUE(LogHas(tree.Files() / "Debug.txt", "\tNo display could be opened.")) << shown;
+        EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat")) << shown;
+    }
+}
