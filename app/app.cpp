@@ -10,6 +10,7 @@
 #include "app/globals.h"
 #include "app/title.h"
 #include "framework/closing.h"
+#include "framework/folders.h"
 #include "framework/engine_test.h"
 #include "framework/graphics.h"
 #include "framework/setup.h"
@@ -44,9 +45,11 @@ void Main() {
     // 5. The score-file key, before any file is touched.
     BuildDefaultKey();
 
-    // 6-7. The log and its header.
-    ChangeDir("Files/");
-    OpenLog("Debug.txt");
+    // 6-7. The log and its header. The folders are fixed here, from the
+    // program's own folder, as absolute paths.
+    SetUpFolders(CurrentDir());
+    ChangeDir(FilesFolder());
+    OpenLog(PlayerFile("Debug.txt", "Debug.txt"));
     const std::string rule(28, '-');
     LogLine("Orvendel's Weekforge Engine");
     LogLine(rule);
@@ -56,6 +59,7 @@ void Main() {
     LogLine(rule);
     LogLine("");
     LogLine("Loading");
+    if (DataFolderMoved()) LogLine("\t" + FilesFolder() + " is read-only, saving in " + DataFolder());
 
     // 8-9. Settings and the audio back end.
     LoadSetup();
@@ -67,7 +71,7 @@ void Main() {
     LogLine("");
 
     // 10-11. Into the game folder; open the display and load everything.
-    ChangeDir(GameFolder());
+    ChangeDir(GameAssetFolder());
     const uint32_t t0 = MilliSecs();
     ApplyGraphics();
 

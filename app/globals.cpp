@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "framework/folders.h"
 #include "framework/setup.h"
 #include "music/music.h"
 #include "scores/online.h"
@@ -56,6 +57,7 @@ std::list<PopScore> PopScoreList;
 std::vector<std::string> AudioDriverList;
 
 void InitGlobals() {
+    ForgetFolders();  // Main fixes them again from the program's folder
     WeekNumber = 283;
     GameTitle = "Flingo";
     GameSubtitle = "";

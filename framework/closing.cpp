@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/setup.h"
+#include "game/effects.h"
 #include "input/controls.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
@@ -66,8 +67,8 @@ bool ClosingInputHeld() {
 
 void ClosingScreen() {
     ShowMouse();
-    SaveSetup();
-    SaveScores();
+    const bool settingsSaved = SaveSetup();
+    const bool scoresSaved = SaveScores();
     LogLine("Closing Up");
     LogLine("");
     LogLine("Bye!");
@@ -78,6 +79,8 @@ void ClosingScreen() {
     // instead of waiting for a key that nobody will press.
     if (!AppTerminating()) {
         DrawThanksPage();
+        // A save that failed says so on the page ("Could not save your scores").
+        if (!settingsSaved || !scoresSaved) DrawAnnouncements();
         Flip(-1);  // drawn once; it stays on screen
 
         // Let go of whatever brought us here (Escape, Alt+F4, a click) first.

@@ -8,6 +8,7 @@
 #include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/closing.h"
+#include "framework/folders.h"
 #include "framework/settings_screen.h"
 #include "framework/setup.h"
 #include "game/effects.h"
@@ -217,7 +218,6 @@ int PauseMenu() {
 void TakeScreenshot() {
     LogLine("");
     LogLine("\tScreenshot");
-    ChangeDir("..");
     LogLine("\tGrabbing Screenshot");
     // Before the settings panel, overlay and notices of this frame are drawn.
     const Pixmap shot = GrabPixmap(0, 0, WindowWidth, WindowHeight);
@@ -237,10 +237,11 @@ void TakeScreenshot() {
                                               CurrentDate() + "_" + CurrentTime() + ")") +
                              ".png";
     LogLine("\tSaving Screenshot : " + name);
-    const bool saved = shot && SavePixmapPNG(shot, name, 9);
+    // Into the data folder by path ("Files/", the game folder's "..", unless
+    // that is read-only); the current folder stays the game folder.
+    const bool saved = shot && SavePixmapPNG(shot, PlayerFile(name, "../" + name), 9);
     LogLine("\tSaved Screenshot " + std::string(saved ? "1" : "0"));
     LogLine("");
-    ChangeDir(GameFolder());
     // A failed save says so instead of claiming success.
     AddAnnouncement(saved ? "Saved Screenshot" : "Screenshot failed", 1);
 }

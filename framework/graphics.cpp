@@ -9,6 +9,7 @@
 #include "app/app.h"
 #include "app/globals.h"
 #include "draw/draw.h"
+#include "framework/folders.h"
 #include "framework/setup.h"
 #include "game/effects.h"
 #include "platform/platform.h"
@@ -27,6 +28,10 @@ void LogPlatformNotes() {
 }
 
 std::string Number(int value) { return Str(int64_t{value}); }
+
+// The marker lives with the player's files (the game folder of the data
+// folder): an installed, read-only copy must still be able to leave it.
+std::string CrashMarkerFile() { return PlayerFile(GameFolder() + "crash.dat", "crash.dat"); }
 
 }  // namespace
 
@@ -143,7 +148,8 @@ void ApplyGraphics() {
 
     // The marker survives only a run that died while the display was being
     // set up; OpenGL is then avoided. A Direct3D choice is left alone.
-    if (FileType("crash.dat") != 0 && Settings[3] == 0) Settings[3] = 1;
+    const std::string marker = CrashMarkerFile();
+    if (FileType(marker) != 0 && Settings[3] == 0) Settings[3] = 1;
 
     switch (Settings[3]) {
         case 0:
@@ -176,7 +182,7 @@ void ApplyGraphics() {
     LogLine("\tResolution : " + Number(WindowWidth) + "x" + Number(WindowHeight) + "," +
             Number(depth));
 
-    if (const Stream marker = WriteFile("crash.dat")) CloseStream(marker);
+    if (const Stream file = WriteFile(marker)) CloseStream(file);
 
     const bool opened = Graphics(WindowWidth, WindowHeight, depth, 60, 0);
     LogPlatformNotes();
@@ -184,7 +190,7 @@ void ApplyGraphics() {
         // Every fallback failed: there is nothing to draw on, so leave
         // cleanly instead of running on without a window.
         LogLine("\tNo display could be opened.");
-        DeleteFile("crash.dat");
+        DeleteFile(marker);
         CloseLog();
         EndProgram(1);
     }
@@ -198,7 +204,7 @@ void ApplyGraphics() {
     LoadCommonAssets();
     LoadGameAssets();
     LogLine(kRule);
-    DeleteFile("crash.dat");
+    DeleteFile(marker);
 }
 
 void LoadCommonAssets() {
@@ -208,8 +214,11 @@ void LoadCommonAssets() {
     LogLine("");
     LogLine("Switching to Default Folder");
     LogLine("");
-    ChangeDir("../");
-    ChangeDir("Common/");
+    // Absolute folders once start-up has fixed them; either way one change
+    // each, so a missing "Common/" leaves the current folder where it was
+    // instead of sending the way back one folder too high.
+    const std::string gameDir = FoldersSetUp() ? GameAssetFolder() : CurrentDir();
+    ChangeDir(FoldersSetUp() ? CommonFolder() : "../Common/");
 
     LogLine("\tDefault Fonts");
     ChooseFontScale();
@@ -252,8 +261,7 @@ void LoadCommonAssets() {
 
     LogLine("");
     LogLine("Switching to Game Folder");
-    ChangeDir("../");
-    ChangeDir(GameFolder());
+    ChangeDir(gameDir);
 
     BadgeImages = LoadAnimImage("badges.png", 64, 64, 0, 16, 3);
 

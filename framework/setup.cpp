@@ -7,6 +7,8 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "framework/folders.h"
+#include "game/effects.h"
 #include "platform/platform.h"
 #include "scores/online.h"
 
@@ -149,13 +151,14 @@ const char* const SetupTempName = "Setup.ini.new";
 void LoadSetup() {
     // A save cut short (a kill, a power cut) leaves its temporary file; the
     // real file is whole either way, so the leftover is only litter.
-    DeleteFile(SetupTempName);
+    DeleteFile(PlayerFile(SetupTempName, SetupTempName));
     AudioDriverList = AudioDriverNames();
     if (AudioDriverList.size() > 100) AudioDriverList.resize(100);
 
     bool sawDriver = false;
-    if (FileType("Setup.ini") != 0) {
-        const Stream file = ReadFile("Setup.ini");
+    const std::string path = SavedPlayerFile("Setup.ini", "Setup.ini");
+    if (FileType(path) != 0) {
+        const Stream file = ReadFile(path);
         LogLine("\tReading Setup File");
         if (file) {
             do {
@@ -239,19 +242,25 @@ std::vector<std::string> SetupFileLines() {
 }
 
 bool SaveSetup() {
-    ChangeDir("..");
+    // Written by path into the data folder ("Files/" unless that is
+    // read-only), so the current folder never changes: a folder that is
+    // missing cannot send the file anywhere else. Without set-up folders (a
+    // part tested on its own) the game folder is current and "Files/" is "..".
     // A temporary file renamed over the old one: a crash or a full disk while
     // writing never leaves "Setup.ini" empty or cut short.
-    const std::string temporary = SetupTempName;
+    const std::string temporary = PlayerFile(SetupTempName, std::string("../") + SetupTempName);
+    const std::string target = PlayerFile("Setup.ini", "../Setup.ini");
     bool ok = false;
     if (const Stream file = WriteFile(temporary)) {
         ok = true;
         for (const std::string& line : SetupFileLines()) ok = WriteLine(file, line) && ok;
         ok = CloseStream(file) && ok;
-        ok = ok && RenameFile(temporary, "Setup.ini");
+        ok = ok && RenameFile(temporary, target);
         if (!ok) DeleteFile(temporary);
     }
-    if (!ok) LogLine("\tCould not save Setup.ini");
-    ChangeDir(GameFolder());
+    if (!ok) {
+        LogLine("\tCould not save " + PlayerFile("Setup.ini", "Setup.ini"));
+        AddAnnouncement("Could not save your settings", 1);
+    }
     return ok;
 }

@@ -5,9 +5,12 @@
 #include <climits>
 #include <unordered_set>
 
+#include "app/app.h"
 #include "app/globals.h"
 #include "draw/strings.h"
+#include "framework/folders.h"
 #include "framework/setup.h"
+#include "game/effects.h"
 #include "platform/platform.h"
 #include "scores/board.h"
 #include "scores/online.h"
@@ -243,9 +246,10 @@ void AddScore(const ScoreRef& record) {
 // ---------------------------------------------------------------------------
 void LoadScores() {
     // Left by a save that was cut short; "nuscores.dat" itself is whole.
-    DeleteFile(ScoreTempName);
-    if (FileType(ScoreFileName) != 1) return;  // missing, or a folder in its place
-    Stream in = ReadFile(ScoreFileName);
+    DeleteFile(PlayerFile(GameFolder() + ScoreTempName, ScoreTempName));
+    const std::string path = SavedPlayerFile(GameFolder() + ScoreFileName, ScoreFileName);
+    if (FileType(path) != 1) return;  // missing, or a folder in its place
+    Stream in = ReadFile(path);
     if (!in) return;
 
     const std::string account = Unscramble(ReadLine(in), AccountKey);
@@ -284,7 +288,11 @@ void LoadScores() {
 
 bool SaveScores() {
     SortScoreList();
-    Stream out = WriteFile(ScoreTempName);
+    // By path into the data folder's game folder; without set-up folders (a
+    // part tested on its own) the current folder is the game folder.
+    const std::string temporary = PlayerFile(GameFolder() + ScoreTempName, ScoreTempName);
+    const std::string target = PlayerFile(GameFolder() + ScoreFileName, ScoreFileName);
+    Stream out = WriteFile(temporary);
     bool ok = static_cast<bool>(out);
     if (ok) ok = WriteLine(out, Scramble(LoginName + "|" + LoginPassword, AccountKey));
     if (ok) {
@@ -297,11 +305,11 @@ bool SaveScores() {
         }
     }
     if (out && !CloseStream(out)) ok = false;
-    if (ok) ok = RenameFile(ScoreTempName, ScoreFileName);
+    if (ok) ok = RenameFile(temporary, target);
     if (!ok) {
-        DeleteFile(ScoreTempName);
-        LogLine("\tCould not save the scores; " + std::string(ScoreFileName) +
-                " was left as it was");
+        DeleteFile(temporary);
+        LogLine("\tCould not save the scores; " + target + " was left as it was");
+        AddAnnouncement("Could not save your scores", 1);
     }
     return ok;
 }

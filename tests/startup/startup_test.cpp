@@ -3,6 +3,9 @@
 // back through "Debug.txt", "Setup.ini" and the globals.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <regex>
 
@@ -206,6 +209,103 @@ TEST(StartUp, TemporaryFilesLeftByAnInterruptedSaveAreRemoved) {
     fs::current_path(tree.Game());
     LoadScores();
     EXPECT_FALSE(fs::exists(tree.Game() / "nuscores.dat.new"));
+}
+
+// ---------------------------------------------------------------------------
+// Where the player's files go when folders are missing, read-only or full
+// ---------------------------------------------------------------------------
+namespace {
+
+// `folder` made read-only for this test process alone (a private mount
+// namespace, so nothing outside the process sees it); unmounted at the end.
+// False where the machine does not allow it.
+class ReadOnlyView {
+public:
+    explicit ReadOnlyView(const fs::path& folder) : folder_(folder) {
+        static const bool own = unshare(CLONE_NEWNS) == 0 &&
+                                mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        ok_ = own && mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) == 0 &&
+              mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+    }
+    ~ReadOnlyView() { umount2(folder_.c_str(), MNT_DETACH); }
+    explicit operator bool() const { return ok_; }
+
+private:
+    fs::path folder_;
+    bool ok_ = false;
+};
+
+bool Logged(const std::vector<std::string>& log, const std::string& start, const std::string& end) {
+    return std::any_of(log.begin(), log.end(), [&](const std::string& line) {
+        return line.rfind(start, 0) == 0 && line.size() >= end.size() &&
+               line.compare(line.size() - end.size(), end.size(), end) == 0;
+    });
+}
+
+bool Announced(const std::string& text) {
+    return std::any_of(AnnouncementList.begin(), AnnouncementList.end(),
+                       [&](const Announcement& a) { return a.txt == text; });
+}
+
+}  // namespace
+
+TEST(StartUp, AMissingCommonFolderStillSavesIntoFiles) {
+    ScratchTree tree(true);
+    fs::remove_all(tree.Files() / "Common");
+    WriteText(tree.Files() / "Setup.ini", "Width=1024\r\nHeight=768\r\n");
+    const RunRecord run = RunGame(tree, 3, WithOpenGL());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(0), "[Graphics]") << "not written back";
+    EXPECT_TRUE(fs::exists(tree.Game() / "nuscores.dat"));
+    for (const char* stray : {"Setup.ini", "nuscores.dat"})
+        EXPECT_FALSE(fs::exists(tree.Root() / stray)) << stray;
+}
+
+TEST(StartUp, AReadOnlyFilesFolderSavesInThePlayersDataFolderAndReadsItBack) {
+    ScratchTree tree(true);
+    const fs::path data = tree.Root() / "home" / "flingo";
+    setenv("XDG_DATA_HOME", (tree.Root() / "home").c_str(), 1);
+    // Saved while "Files/" could still be written to.
+    WriteText(tree.Files() / "Setup.ini", "Width=1024\r\nHeight=768\r\n");
+    ReadOnlyView readOnly(tree.Files());
+    if (!readOnly) {
+        unsetenv("XDG_DATA_HOME");
+        GTEST_SKIP() << "no private read-only mount here";
+    }
+    RunRecord run = RunGame(tree, 3, WithOpenGL());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(WindowWidth, 1024);
+    for (const char* file : {"Setup.ini", "Debug.txt", "283/nuscores.dat"})
+        EXPECT_TRUE(fs::exists(data / file)) << file;
+    const std::vector<std::string> log = ReadLines(data / "Debug.txt");
+    EXPECT_TRUE(Logged(log, "\tSFX(", ")")) << "the assets are still read beside the program";
+    EXPECT_EQ(log.back(), "Play again, soon!!");
+
+    WriteText(data / "Setup.ini", "Width=1280\r\nHeight=720\r\n");
+    run = RunGame(tree, 3, WithOpenGL());
+    unsetenv("XDG_DATA_HOME");
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(WindowWidth, 1280);
+}
+
+TEST(StartUp, AFullDiskKeepsWhatWasSavedAndTellsThePlayer) {
+    ScratchTree tree(true);
+    const std::string setup = "Width=1024\r\nHeight=768\r\n", scores = "0A0B0C\r\n";
+    WriteText(tree.Files() / "Setup.ini", setup);
+    WriteText(tree.Game() / "nuscores.dat", scores);
+    // Every byte written to the temporary files meets a full device.
+    fs::create_symlink("/dev/full", tree.Files() / "Setup.ini.new");
+    fs::create_symlink("/dev/full", tree.Game() / "nuscores.dat.new");
+    const RunRecord run = RunGame(tree, 3, WithOpenGL());
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(ReadAll(tree.Files() / "Setup.ini"), setup);
+    EXPECT_EQ(ReadAll(tree.Game() / "nuscores.dat"), scores);
+    const std::vector<std::string> log = ReadLines(tree.Files() / "Debug.txt");
+    EXPECT_TRUE(Logged(log, "\tCould not save /", "/Files/Setup.ini"));
+    EXPECT_TRUE(Logged(log, "\tCould not save the scores; /", "/Files/283/nuscores.dat was left as it was"));
+    EXPECT_TRUE(Announced("Could not save your settings"));
+    EXPECT_TRUE(Announced("Could not save your scores"));
 }
 
 TEST(StartUp, TheLoadingScreenHoldsTwoAndAHalfSecondsFromTheDisplay) {
