@@ -15,13 +15,15 @@
 // a shared machine does not end the ramp early. Then N = 5000, 20000 and
 // 50000 are timed on their own. Prints, one line per renderer:
 //   gl maxN=<n> ms@5000=<x> ms@20000=<y> ms@50000=<z>
-//   soft maxN=...
+//   soft maxN=...   (the software renderer as the game opens it: one raster
+//                    worker per processor)
+//   soft1 maxN=...  (the same on the drawing thread alone)
 // A second line per renderer gives the CPU milliseconds per frame of all
 // threads (llvmpipe draws on worker threads), steadier than wall-clock time
 // on a shared machine. OpenGL figures are reported only on SDL's x11 video driver (a real X
 // display such as Xvfb), where they mean what the game would get.
 //
-// Usage: bench_sprites [frames per step] [gl|soft] (default 30, both)
+// Usage: bench_sprites [frames per step] [gl|soft|soft1] (default 30, all)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -165,9 +167,12 @@ int main(int argc, char** argv) {
     std::printf("SDL video driver: %s\n", driver.empty() ? "(none)" : driver.c_str());
     std::printf("load average before: %s\n", LoadAverage().c_str());
     int failures = 0;
-    for (int renderer : {RendererOpenGL, RendererSoftware}) {
-        const char* label = renderer == RendererOpenGL ? "gl" : "soft";
+    for (const char* label : {"gl", "soft", "soft1"}) {
+        const int renderer = std::strcmp(label, "gl") == 0 ? RendererOpenGL : RendererSoftware;
         if (*only && std::strcmp(only, label) != 0) continue;
+        plat::SoftRasterOptions options;
+        options.workers = std::strcmp(label, "soft1") == 0 ? 1 : 0;
+        plat::SetSoftRasterOptions(options);
         SelectRenderer(renderer);
         if (!Graphics(800, 600, 0, 60) || CurrentRenderer() != renderer) {
             std::printf("%s: the renderer could not be opened\n", label);
@@ -189,6 +194,10 @@ int main(int argc, char** argv) {
                 continue;
             }
         }
+        int workers = 0;
+        bool wide = false;
+        if (plat::SoftRasterInfo(plat::CurrentRenderer(), &workers, &wide))
+            std::printf("%s: %d raster worker(s), %s spans\n", label, workers, wide ? "AVX2" : "SSE2");
         SetVirtualResolution(1280, 960);
         SeedRnd(1234);
         Image icon = LoadIcon(argv[0]);

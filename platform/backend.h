@@ -32,6 +32,8 @@ struct Texture {
     uint32_t gpu_name = 0;
     uint32_t gpu_generation = 0;
     uint64_t gpu_context = 0;
+    // The software renderer's command list that still reads these pixels.
+    uint64_t soft_list = 0;
     ~Texture();
 };
 using TexturePtr = std::shared_ptr<Texture>;
@@ -73,6 +75,19 @@ RenderBackend* CurrentRenderer();
 // is given the finished frame at each Present.
 using PresentFn = std::function<void(const uint32_t* argb, int width, int height)>;
 std::unique_ptr<RenderBackend> CreateSoftRenderer(int width, int height, PresentFn present);
+// How software renderers created from now on rasterise: `workers` threads
+// (the drawing thread among them; 0 = one per processor), and the wide SIMD
+// spans where the processor has them. Every choice gives the same pixels.
+struct SoftRasterOptions {
+    int workers = 0;
+    bool wideSpans = true;
+};
+void SetSoftRasterOptions(const SoftRasterOptions& options);
+// What a software renderer chose; false when r is not one.
+bool SoftRasterInfo(RenderBackend* r, int* workers, bool* wideSpans);
+// To be called before a texture's pixels change in place or it is freed:
+// draws still queued with it are filled first.
+void TextureChanging(const Texture& t);
 
 // OpenGL renderer for the context current on this thread; getProc resolves GL
 // functions, swap shows the frame (vsync true = wait for vblank). Returns null

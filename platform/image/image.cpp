@@ -158,6 +158,7 @@ void MidHandleImage(const Image& image) {
 void GrabImage(const Image& image, int x, int y, int frame) {
     plat::Texture* t = FrameOf(image, frame);
     if (!t) return;
+    plat::TextureChanging(*t);
     if (!ReadBackBuffer(x, y, t->width, t->height, t->pixels.data())) return;
     // The back buffer has no alpha of its own, so a masked image treats its
     // black as see-through, exactly as a masked picture file without alpha.
@@ -178,6 +179,7 @@ void UnlockImage(const Image& image, const Pixmap& pixmap, int frame) {
     if (!t || !pixmap) return;
     // Copy the overlapping part; a pixmap of another size changes only that.
     int w = std::min(t->width, pixmap->width), h = std::min(t->height, pixmap->height);
+    plat::TextureChanging(*t);
     for (int y = 0; y < h; ++y)
         std::memcpy(t->pixels.data() + static_cast<size_t>(y) * t->width,
                     pixmap->pixels.data() + static_cast<size_t>(y) * pixmap->pitch,

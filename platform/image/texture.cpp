@@ -6,6 +6,7 @@
 namespace plat {
 
 Texture::~Texture() {
+    TextureChanging(*this);
     // Renderer-side data (a GL texture name) belongs to the renderer that made
     // it; that renderer compares gpu_context with its own identity and ignores
     // textures left over from an earlier context.

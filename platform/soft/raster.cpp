@@ -64,8 +64,28 @@ bool IsConvexQuad(const FixPoint* p) {
     return sign != 0 && area2 != 0;
 }
 
+bool ConvexRows(const FixPoint* p, int n, int height, int* first, int* last) {
+    if (n < 3 || n > 16 || height <= 0) return false;
+    int64_t ymin = p[0].y, ymax = p[0].y;
+    for (int i = 1; i < n; ++i) {
+        ymin = std::min<int64_t>(ymin, p[i].y);
+        ymax = std::max<int64_t>(ymax, p[i].y);
+    }
+    const int64_t rowFirst = std::max<int64_t>(CeilDivSub(ymin - SubPixel / 2), 0);
+    const int64_t rowLast = std::min<int64_t>(FloorDiv(ymax - SubPixel / 2, SubPixel), height - 1);
+    if (rowFirst > rowLast) return false;
+    *first = static_cast<int>(rowFirst);
+    *last = static_cast<int>(rowLast);
+    return true;
+}
+
 void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, const void* ctx) {
-    if (n < 3 || n > 16 || width <= 0 || height <= 0) return;
+    FillConvexRows(p, n, width, 0, height, span, ctx);
+}
+
+void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, SpanFn span,
+                    const void* ctx) {
+    if (n < 3 || n > 16 || width <= 0 || rowBegin >= rowEnd) return;
     int64_t area2 = 0;
     int64_t ymin = p[0].y, ymax = p[0].y;
     for (int i = 0; i < n; ++i) {
@@ -81,8 +101,8 @@ void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, co
     // Rows whose centres (row·256 + 128) lie within the vertical extent.
     int64_t rowFirst = CeilDivSub(ymin - SubPixel / 2);
     int64_t rowLast = FloorDiv(ymax - SubPixel / 2, SubPixel);
-    rowFirst = std::max<int64_t>(rowFirst, 0);
-    rowLast = std::min<int64_t>(rowLast, height - 1);
+    rowFirst = std::max<int64_t>(rowFirst, rowBegin);
+    rowLast = std::min<int64_t>(rowLast, rowEnd - 1);
     if (rowFirst > rowLast) return;
 
     // Every bound starts at this row; horizontal edges may raise rowFirst.

@@ -26,6 +26,13 @@ using SpanFn = void (*)(const void* ctx, int y, int x0, int x1);
 // Fills the convex polygon p[0..n) (either winding, n <= 16) clipped to
 // [0, width) × [0, height). Zero-area polygons draw nothing.
 void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, const void* ctx);
+// The same restricted to rows [rowBegin, rowEnd): every row gets exactly the
+// span the whole fill gives it, so bands filled apart make the whole picture.
+void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, SpanFn span,
+                    const void* ctx);
+// The rows [first, last] a fill of p[0..n) can touch within [0, height);
+// false when none.
+bool ConvexRows(const FixPoint* p, int n, int height, int* first, int* last);
 
 // True when p[0..3] is a convex quad (collinear corners allowed) of non-zero
 // area, i.e. filling it equals filling triangles (0,1,2) and (0,2,3).

@@ -1,61 +1,48 @@
 // soft.cpp — the software renderer: triangles into a 32-bit back buffer.
 //
-// Fragments: texel (nearest, or bilinear for filtered textures, clamped at
-// the edges) times the vertex colour, channel by channel (x·c/255, rounded);
-// untextured draws use the vertex colour alone. Blends, on 0..255 channels
-// with a = fragment alpha:
-//   1 mask:  written only when a > 127 (alpha above one half), no blending
-//   2 solid: written as it is (also any unknown mode)
-//   3 alpha: src·a/255 + dst·(255 − a)/255
-//   4 light: dst + src·a/255, clamped to 255
-//   5 shade: src·dst/255
-// The back buffer is always opaque (alpha 255). Every draw is rasterised and
-// blended in full even when a = 0: the engine test measures exactly that.
+// Drawing records, rasterising comes later. Each draw is prepared at once on
+// the calling thread (clipped, snapped to fixed point, its colour, texture
+// mapping and span loop chosen) and appended to the frame's command list; at
+// Present, and before anything reads the back buffer, the list is filled by
+// the worker pool, each job owning a band of rows and walking the whole list
+// in order. A pixel therefore sees the draws in the order they were made and
+// gets the bits one thread would give it; a draw's rows are exact whatever
+// band they fall in (raster.h, span.h).
+//
+// The list lives in two buffers that keep their size between frames (no
+// allocation per draw once grown); a frame with more draws than they hold is
+// filled in parts. Clear drops the list, since it covers every pixel.
+// Every draw is rasterised and blended in full even when a = 0: the engine
+// test measures exactly that.
 //
 // Speed: a quad (two triangles sharing an edge, as the drawing calls send
 // images, rectangles and glyphs) is filled as one convex polygon when that
 // gives the same pixels; texture coordinates step in 16.16 fixed point along
 // each row; each blend × sampling × tint combination is its own span loop.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <memory>
 
 #include "platform/backend.h"
 #include "platform/soft/raster.h"
+#include "platform/soft/span.h"
+#include "platform/soft/workers.h"
 
 namespace plat {
 namespace {
 
-using soft::Div255;
-using soft::Div255Pair;
+using soft::ColorPlanes;
 using soft::FixPoint;
+using soft::Plane;
+using soft::SpanCtx;
 
-enum TexMode { TexNone = 0, TexNearest = 1, TexBilinear = 2 };
+SoftRasterOptions g_options;
 
-// An attribute as a plane over window pixels: f(px, py) = c + dx·px + dy·py.
-struct Plane {
-    double c = 0, dx = 0, dy = 0;
-    double At(double px, double py) const { return c + dx * px + dy * py; }
-};
-
-struct SpanCtx {
-    uint32_t* buffer;
-    int pitch;
-    // Texture
-    const uint32_t* texels;
-    int texW, texH;
-    Plane u, v;  // texel units
-    int32_t dudx, dvdx;  // per pixel along a row, texels × 65536
-    int64_t dudy, dvdy;  // per row
-    int64_t u00, v00;    // at the centre of pixel (0, 0)
-    // Colour: constant, or planes per channel (0..255) when the corners differ
-    uint32_t color;
-    uint32_t ca, cr, cg, cb;
-    Plane pa, pr, pg, pb;
-};
+// List identities, unique over every renderer of the run, so a texture's
+// mark (Texture::soft_list) never matches a list it is not in.
+std::atomic<uint64_t> g_nextList{1};
 
 Plane MakePlane(const Vertex& a, const Vertex& b, const Vertex& c, double fa, double fb, double fc) {
     Plane p;
@@ -71,238 +58,35 @@ Plane MakePlane(const Vertex& a, const Vertex& b, const Vertex& c, double fa, do
     return p;
 }
 
-inline int Clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+// One recorded draw in the list's byte buffer: this header, then its corner
+// points, then its colour planes when it has them. 8-byte aligned.
+struct Command {
+    SpanCtx ctx;  // buffer and planes are filled in when it is rasterised
+    soft::SpanFn fn;
+    int32_t points;
+    int32_t gouraud;
+};
+// Where a command sits and which rows it touches, so a band skips the
+// commands outside it without reading them.
+struct Entry {
+    int32_t first, last;  // rows, inclusive
+    uint32_t offset;      // bytes into the command buffer
+};
 
-inline uint32_t Modulate(uint32_t t, uint32_t ca, uint32_t cr, uint32_t cg, uint32_t cb) {
-    return (Div255((t >> 24) * ca) << 24) | (Div255(((t >> 16) & 0xFF) * cr) << 16) |
-           (Div255(((t >> 8) & 0xFF) * cg) << 8) | Div255((t & 0xFF) * cb);
-}
+constexpr size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 
-inline uint32_t Bilinear(const SpanCtx& c, int32_t ufx, int32_t vfx) {
-    // Texel centres sit at half-texel positions: shift by half a texel first.
-    const int32_t us = ufx - 32768, vs = vfx - 32768;
-    const int x0 = us >> 16, y0 = vs >> 16;
-    const uint32_t fx = (static_cast<uint32_t>(us) >> 8) & 0xFF;
-    const uint32_t fy = (static_cast<uint32_t>(vs) >> 8) & 0xFF;
-    const int xa = Clamp(x0, 0, c.texW - 1), xb = Clamp(x0 + 1, 0, c.texW - 1);
-    const int ya = Clamp(y0, 0, c.texH - 1), yb = Clamp(y0 + 1, 0, c.texH - 1);
-    const uint32_t* ra = c.texels + static_cast<size_t>(ya) * c.texW;
-    const uint32_t* rb = c.texels + static_cast<size_t>(yb) * c.texW;
-    auto lerp = [](uint32_t p, uint32_t q, uint32_t f) {
-        const uint32_t g = 256 - f;
-        uint32_t lo = (((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
-        uint32_t hi = ((((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f)) & 0xFF00FF00u;
-        return lo | hi;
-    };
-    return lerp(lerp(ra[xa], ra[xb], fx), lerp(rb[xa], rb[xb], fx), fy);
-}
+// A frame's list is filled early once its commands pass this size: the
+// buffers stay small enough to sit in the caches, and their memory bounded.
+constexpr size_t ListLimitBytes = size_t(2) << 20;
 
-template <int Blend>
-inline void BlendPixel(uint32_t* d, uint32_t s) {
-    const uint32_t a = s >> 24;
-    switch (Blend) {
-        case BlendMask:
-            if (a > 127) *d = s | 0xFF000000u;
-            break;
-        case BlendAlpha: {
-            const uint32_t dst = *d, ia = 255 - a;
-            const uint32_t rb = Div255Pair((s & 0x00FF00FFu) * a + (dst & 0x00FF00FFu) * ia);
-            const uint32_t g = Div255(((s >> 8) & 0xFF) * a + ((dst >> 8) & 0xFF) * ia);
-            *d = 0xFF000000u | rb | (g << 8);
-            break;
-        }
-        case BlendLight: {
-            const uint32_t dst = *d;
-            const uint32_t rb = Div255Pair((s & 0x00FF00FFu) * a) + (dst & 0x00FF00FFu);
-            const uint32_t g = Div255(((s >> 8) & 0xFF) * a) + ((dst >> 8) & 0xFF);
-            const uint32_t r = std::min<uint32_t>(rb >> 16, 255);
-            const uint32_t b = std::min<uint32_t>(rb & 0x1FF, 255);
-            *d = 0xFF000000u | (r << 16) | (std::min<uint32_t>(g, 255) << 8) | b;
-            break;
-        }
-        case BlendShade: {
-            const uint32_t dst = *d;
-            const uint32_t r = Div255(((s >> 16) & 0xFF) * ((dst >> 16) & 0xFF));
-            const uint32_t g = Div255(((s >> 8) & 0xFF) * ((dst >> 8) & 0xFF));
-            const uint32_t b = Div255((s & 0xFF) * (dst & 0xFF));
-            *d = 0xFF000000u | (r << 16) | (g << 8) | b;
-            break;
-        }
-        default:  // solid
-            *d = s | 0xFF000000u;
-            break;
-    }
-}
-
-#if defined(__SSE2__)
-// Four pixels at once on 16-bit lanes (two pixels per register, channels
-// b g r a). Same arithmetic as Modulate and BlendPixel, bit for bit: the
-// rounded division x/255 is (x + 128)·257 >> 16 in both.
-inline __m128i Div255x8(__m128i x) {
-    return _mm_mulhi_epu16(_mm_add_epi16(x, _mm_set1_epi16(128)), _mm_set1_epi16(257));
-}
-inline __m128i AlphaOf(__m128i x) {  // each pixel's alpha lane into its four lanes
-    return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0xFF), 0xFF);
-}
-
-template <int Blend, bool Tint>
-inline void Blend4(uint32_t* d, __m128i src, __m128i tint) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i opaque = _mm_set1_epi32(int(0xFF000000u));
-    __m128i slo = _mm_unpacklo_epi8(src, zero), shi = _mm_unpackhi_epi8(src, zero);
-    if (Tint) {
-        slo = Div255x8(_mm_mullo_epi16(slo, tint));
-        shi = Div255x8(_mm_mullo_epi16(shi, tint));
-    }
-    if (Blend == BlendSolid || Blend == BlendMask) {
-        __m128i s = _mm_or_si128(_mm_packus_epi16(slo, shi), opaque);
-        __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-        if (Blend == BlendMask) {
-            // write only where the fragment alpha is above 127 (one half)
-            __m128i a = _mm_srli_epi32(_mm_packus_epi16(slo, shi), 24);
-            __m128i keep = _mm_cmpgt_epi32(a, _mm_set1_epi32(127));
-            s = _mm_or_si128(_mm_and_si128(keep, s), _mm_andnot_si128(keep, dst));
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), s);
-        return;
-    }
-    const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-    const __m128i dlo = _mm_unpacklo_epi8(dst, zero), dhi = _mm_unpackhi_epi8(dst, zero);
-    __m128i rlo, rhi;
-    if (Blend == BlendAlpha) {
-        const __m128i alo = AlphaOf(slo), ahi = AlphaOf(shi);
-        const __m128i full = _mm_set1_epi16(255);
-        rlo = Div255x8(_mm_add_epi16(_mm_mullo_epi16(slo, alo),
-                                     _mm_mullo_epi16(dlo, _mm_sub_epi16(full, alo))));
-        rhi = Div255x8(_mm_add_epi16(_mm_mullo_epi16(shi, ahi),
-                                     _mm_mullo_epi16(dhi, _mm_sub_epi16(full, ahi))));
-    } else if (Blend == BlendLight) {
-        rlo = _mm_add_epi16(dlo, Div255x8(_mm_mullo_epi16(slo, AlphaOf(slo))));
-        rhi = _mm_add_epi16(dhi, Div255x8(_mm_mullo_epi16(shi, AlphaOf(shi))));
-    } else {  // shade
-        rlo = Div255x8(_mm_mullo_epi16(slo, dlo));
-        rhi = Div255x8(_mm_mullo_epi16(shi, dhi));
-    }
-    // packus clamps the light blend's sums at 255.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_or_si128(_mm_packus_epi16(rlo, rhi), opaque));
-}
-#endif
-
-// One row span for a given blend, sampling, tint and colour interpolation.
-template <int Blend, int Tex, bool Tint, bool Gouraud>
-void Span(const void* p, int y, int x0, int x1) {
-    const SpanCtx& c = *static_cast<const SpanCtx*>(p);
-    uint32_t* d = c.buffer + static_cast<size_t>(y) * c.pitch + x0;
-    uint32_t* const end = c.buffer + static_cast<size_t>(y) * c.pitch + x1;
-    int32_t ufx = 0, vfx = 0;
-    const int32_t dudx = c.dudx, dvdx = c.dvdx;
-    if (Tex != TexNone) {
-        ufx = static_cast<int32_t>(c.u00 + int64_t(dudx) * x0 + c.dudy * y);
-        vfx = static_cast<int32_t>(c.v00 + int64_t(dvdx) * x0 + c.dvdy * y);
-    }
-    const int wmax = c.texW - 1, hmax = c.texH - 1;
-    auto fetch = [&]() -> uint32_t {
-        uint32_t t;
-        if (Tex == TexNearest) {
-            const int tx = Clamp(ufx >> 16, 0, wmax), ty = Clamp(vfx >> 16, 0, hmax);
-            t = c.texels[static_cast<size_t>(ty) * c.texW + tx];
-        } else {
-            t = Bilinear(c, ufx, vfx);
-        }
-        ufx += dudx;
-        vfx += dvdx;
-        return t;
-    };
-
-#if defined(__SSE2__)
-    if (!Gouraud) {
-        const __m128i tint = _mm_setr_epi16(short(c.cb), short(c.cg), short(c.cr), short(c.ca),
-                                            short(c.cb), short(c.cg), short(c.cr), short(c.ca));
-        if (Tex == TexNone) {
-            // Untextured: the colour is the fragment; no tint to apply.
-            const __m128i src = _mm_set1_epi32(int(c.color));
-            for (; end - d >= 4; d += 4) Blend4<Blend, false>(d, src, tint);
-            if (d < end) {
-                alignas(16) uint32_t tmp[4];
-                const int n = int(end - d);
-                std::memcpy(tmp, d, sizeof(uint32_t) * n);
-                Blend4<Blend, false>(tmp, src, tint);
-                std::memcpy(d, tmp, sizeof(uint32_t) * n);
-            }
-            return;
-        }
-        for (; end - d >= 4; d += 4) {
-            const uint32_t t0 = fetch(), t1 = fetch(), t2 = fetch(), t3 = fetch();
-            Blend4<Blend, Tint>(d, _mm_setr_epi32(int(t0), int(t1), int(t2), int(t3)), tint);
-        }
-        if (d < end) {
-            // The last one to three pixels go through the same arithmetic.
-            alignas(16) uint32_t tmp[4] = {0, 0, 0, 0}, tex[4] = {0, 0, 0, 0};
-            const int n = int(end - d);
-            for (int i = 0; i < n; ++i) tex[i] = fetch();
-            std::memcpy(tmp, d, sizeof(uint32_t) * n);
-            Blend4<Blend, Tint>(tmp, _mm_load_si128(reinterpret_cast<const __m128i*>(tex)), tint);
-            std::memcpy(d, tmp, sizeof(uint32_t) * n);
-        }
-        return;
-    }
-#endif
-
-    float fa = 0, fr = 0, fg = 0, fb = 0;
-    const double px = x0 + 0.5, py = y + 0.5;
-    if (Gouraud) {
-        fa = float(c.pa.At(px, py));
-        fr = float(c.pr.At(px, py));
-        fg = float(c.pg.At(px, py));
-        fb = float(c.pb.At(px, py));
-    }
-    for (; d < end; ++d) {
-        uint32_t ca = c.ca, cr = c.cr, cg = c.cg, cb = c.cb;
-        if (Gouraud) {
-            ca = uint32_t(Clamp(int(fa + 0.5f), 0, 255));
-            cr = uint32_t(Clamp(int(fr + 0.5f), 0, 255));
-            cg = uint32_t(Clamp(int(fg + 0.5f), 0, 255));
-            cb = uint32_t(Clamp(int(fb + 0.5f), 0, 255));
-            fa += float(c.pa.dx);
-            fr += float(c.pr.dx);
-            fg += float(c.pg.dx);
-            fb += float(c.pb.dx);
-        }
-        uint32_t s;
-        if (Tex == TexNone) {
-            s = Gouraud ? (ca << 24) | (cr << 16) | (cg << 8) | cb : c.color;
-        } else {
-            const uint32_t t = fetch();
-            s = Tint ? Modulate(t, ca, cr, cg, cb) : t;
-        }
-        BlendPixel<Blend>(d, s);
-    }
-}
-
-// Table [blend 1..5 → 0..4][tex][tint][gouraud]; Gouraud implies tinting.
-template <int Blend, int Tex>
-constexpr soft::SpanFn Pick(bool tint, bool gouraud) {
-    return gouraud ? &Span<Blend, Tex, true, true>
-                   : (tint ? &Span<Blend, Tex, true, false> : &Span<Blend, Tex, false, false>);
-}
-
-template <int Blend>
-soft::SpanFn PickTex(int tex, bool tint, bool gouraud) {
-    switch (tex) {
-        case TexNearest: return Pick<Blend, TexNearest>(tint, gouraud);
-        case TexBilinear: return Pick<Blend, TexBilinear>(tint, gouraud);
-        default: return Pick<Blend, TexNone>(tint, gouraud);
-    }
-}
-
-soft::SpanFn PickSpan(int blend, int tex, bool tint, bool gouraud) {
-    switch (blend) {
-        case BlendMask: return PickTex<BlendMask>(tex, tint, gouraud);
-        case BlendAlpha: return PickTex<BlendAlpha>(tex, tint, gouraud);
-        case BlendLight: return PickTex<BlendLight>(tex, tint, gouraud);
-        case BlendShade: return PickTex<BlendShade>(tex, tint, gouraud);
-        default: return PickTex<BlendSolid>(tex, tint, gouraud);
-    }
+class SoftRenderer;
+// The live software renderers (normally one), for textures that change or
+// go while a list still reads them. Touched on the drawing thread only.
+// Never destroyed: renderers and textures held by other globals may go
+// after it at exit.
+std::vector<SoftRenderer*>& Live() {
+    static auto* live = new std::vector<SoftRenderer*>;
+    return *live;
 }
 
 inline bool SameVertex(const Vertex& a, const Vertex& b) {
@@ -315,16 +99,33 @@ constexpr float GuardBand = 4096.0f;
 
 class SoftRenderer final : public RenderBackend {
 public:
-    SoftRenderer(int width, int height, PresentFn present)
+    SoftRenderer(int width, int height, PresentFn present, const SoftRasterOptions& options)
         : width_(std::max(width, 1)), height_(std::max(height, 1)), present_(std::move(present)),
-          pixels_(static_cast<size_t>(width_) * height_, 0xFF000000u) {}
+          pixels_(static_cast<size_t>(width_) * height_, 0xFF000000u),
+          pool_(ResolveWorkers(options.workers)),
+          wide_(options.wideSpans && soft::WideSpansSupported()),
+          list_(g_nextList.fetch_add(1)) {
+        // More bands than workers, so a worker held up by another program
+        // costs the frame one band rather than half of it; no band thinner
+        // than 16 rows.
+        const int workers = pool_.Count();
+        bands_ = workers == 1 ? 1 : std::clamp(height_ / 16, 1, workers * 4);
+        Live().push_back(this);
+    }
+
+    ~SoftRenderer() override {
+        std::vector<SoftRenderer*>& live = Live();
+        live.erase(std::find(live.begin(), live.end(), this));
+    }
 
     const char* Name() const override { return "software"; }
     int Width() const override { return width_; }
     int Height() const override { return height_; }
 
     void Clear(uint32_t rgb) override {
-        std::fill(pixels_.begin(), pixels_.end(), 0xFF000000u | (rgb & 0x00FFFFFFu));
+        DropList();
+        clearPending_ = true;
+        clearColor_ = 0xFF000000u | (rgb & 0x00FFFFFFu);
     }
 
     void DrawTriangles(Texture* tex, int blend, const Vertex* v, int count) override {
@@ -345,11 +146,13 @@ public:
     }
 
     void Present(bool) override {
+        Rasterise();
         if (present_) present_(pixels_.data(), width_, height_);
     }
 
     void ReadPixels(int x, int y, int w, int h, uint32_t* argb) override {
         if (!argb || w <= 0 || h <= 0) return;
+        Rasterise();
         for (int row = 0; row < h; ++row) {
             uint32_t* dst = argb + static_cast<size_t>(row) * w;
             const int sy = y + row;
@@ -362,7 +165,97 @@ public:
         }
     }
 
+    // A texture the list reads is about to change or go: fill what was
+    // drawn with it first.
+    void TextureChanging(const Texture& t) {
+        if (t.soft_list == list_ && (clearPending_ || !entries_.empty())) Rasterise();
+    }
+
+    int Workers() const { return pool_.Count(); }
+    bool WideSpans() const { return wide_; }
+
 private:
+    static int ResolveWorkers(int asked) {
+        const int n = asked > 0 ? asked : soft::UsableProcessors();
+        return std::clamp(n, 1, 16);
+    }
+
+    // ---- the command list ------------------------------------------------
+    void DropList() {
+        entries_.clear();
+        used_ = 0;
+        clearPending_ = false;
+        list_ = g_nextList.fetch_add(1);
+    }
+
+    // Space for one command of `bytes` at the end of the buffer.
+    Command* Append(size_t bytes) {
+        if (used_ + bytes > capacity_) {
+            size_t grown = std::max<size_t>(capacity_ * 2, 64 * 1024);
+            while (grown < used_ + bytes) grown *= 2;
+            std::unique_ptr<uint64_t[]> bigger(new uint64_t[grown / 8]);
+            if (used_) std::memcpy(bigger.get(), commands_.get(), used_);
+            commands_ = std::move(bigger);
+            capacity_ = grown;
+        }
+        auto* c = reinterpret_cast<Command*>(reinterpret_cast<char*>(commands_.get()) + used_);
+        used_ += bytes;
+        return c;
+    }
+
+    void Record(const FixPoint* pts, int n, const SpanCtx& ctx, soft::SpanFn fn,
+                const ColorPlanes* planes, Texture* tex) {
+        int first, last;
+        if (!soft::ConvexRows(pts, n, height_, &first, &last)) return;
+        if (used_ >= ListLimitBytes) Rasterise();
+        const size_t bytes = Align8(sizeof(Command) + sizeof(FixPoint) * n) +
+                             (planes ? sizeof(ColorPlanes) : 0);
+        const uint32_t offset = static_cast<uint32_t>(used_);
+        Command* c = Append(bytes);
+        c->ctx = ctx;
+        c->fn = fn;
+        c->points = n;
+        c->gouraud = planes != nullptr;
+        char* tailBytes = reinterpret_cast<char*>(c + 1);
+        std::memcpy(tailBytes, pts, sizeof(FixPoint) * n);
+        if (planes)
+            std::memcpy(tailBytes + Align8(sizeof(FixPoint) * n), planes, sizeof(ColorPlanes));
+        entries_.push_back(Entry{first, last, offset});
+        if (tex) tex->soft_list = list_;
+    }
+
+    // Fills the list into the back buffer and starts an empty one.
+    void Rasterise() {
+        if (clearPending_ || !entries_.empty()) pool_.Run(bands_, &RasteriseBand, this);
+        DropList();
+    }
+
+    static void RasteriseBand(void* self, int band) {
+        static_cast<SoftRenderer*>(self)->Band(band);
+    }
+
+    void Band(int band) {
+        const int rowBegin = static_cast<int>(int64_t(height_) * band / bands_);
+        const int rowEnd = static_cast<int>(int64_t(height_) * (band + 1) / bands_);
+        if (rowBegin >= rowEnd) return;
+        if (clearPending_)
+            std::fill(pixels_.begin() + static_cast<size_t>(rowBegin) * width_,
+                      pixels_.begin() + static_cast<size_t>(rowEnd) * width_, clearColor_);
+        const char* base = reinterpret_cast<const char*>(commands_.get());
+        for (const Entry& e : entries_) {
+            if (e.last < rowBegin || e.first >= rowEnd) continue;
+            const Command& c = *reinterpret_cast<const Command*>(base + e.offset);
+            const auto* pts = reinterpret_cast<const FixPoint*>(&c + 1);
+            SpanCtx ctx = c.ctx;
+            ctx.buffer = pixels_.data();
+            ctx.pitch = width_;
+            if (c.gouraud)
+                ctx.planes = reinterpret_cast<const ColorPlanes*>(
+                    reinterpret_cast<const char*>(pts) + Align8(sizeof(FixPoint) * c.points));
+            soft::FillConvexRows(pts, c.points, width_, rowBegin, rowEnd, c.fn, &ctx);
+        }
+    }
+
     bool NeedsClip(const Vertex* const* p, int n) const {
         for (int i = 0; i < n; ++i) {
             const Vertex& q = *p[i];
@@ -376,12 +269,13 @@ private:
     static bool Finite(const Vertex& q) { return std::isfinite(q.x) && std::isfinite(q.y); }
 
     // Sets up colour and texture for a face whose attributes are affine in
-    // a, b, c; false when there is nothing to draw.
-    bool Setup(SpanCtx& ctx, soft::SpanFn& fn, Texture* tex, int blend, const Vertex& a,
-               const Vertex& b, const Vertex& c) const {
-        ctx.buffer = const_cast<uint32_t*>(pixels_.data());
-        ctx.pitch = width_;
-        const bool gouraud = !(a.color == b.color && a.color == c.color);
+    // a, b, c; planes is filled when the corners' colours differ.
+    void Setup(SpanCtx& ctx, soft::SpanFn& fn, ColorPlanes& planes, bool& gouraud, Texture* tex,
+               int blend, const Vertex& a, const Vertex& b, const Vertex& c) const {
+        ctx.buffer = nullptr;
+        ctx.pitch = 0;
+        ctx.planes = nullptr;
+        gouraud = !(a.color == b.color && a.color == c.color);
         ctx.color = a.color;
         ctx.ca = a.color >> 24;
         ctx.cr = (a.color >> 16) & 0xFF;
@@ -389,30 +283,30 @@ private:
         ctx.cb = a.color & 0xFF;
         if (gouraud) {
             auto ch = [](const Vertex& q, int shift) { return double((q.color >> shift) & 0xFF); };
-            ctx.pa = MakePlane(a, b, c, ch(a, 24), ch(b, 24), ch(c, 24));
-            ctx.pr = MakePlane(a, b, c, ch(a, 16), ch(b, 16), ch(c, 16));
-            ctx.pg = MakePlane(a, b, c, ch(a, 8), ch(b, 8), ch(c, 8));
-            ctx.pb = MakePlane(a, b, c, ch(a, 0), ch(b, 0), ch(c, 0));
+            planes.a = MakePlane(a, b, c, ch(a, 24), ch(b, 24), ch(c, 24));
+            planes.r = MakePlane(a, b, c, ch(a, 16), ch(b, 16), ch(c, 16));
+            planes.g = MakePlane(a, b, c, ch(a, 8), ch(b, 8), ch(c, 8));
+            planes.b = MakePlane(a, b, c, ch(a, 0), ch(b, 0), ch(c, 0));
         }
-        int texMode = TexNone;
+        int texMode = soft::TexNone;
         if (tex) {
-            texMode = tex->filtered ? TexBilinear : TexNearest;
+            texMode = tex->filtered ? soft::TexBilinear : soft::TexNearest;
             ctx.texels = tex->pixels.data();
             ctx.texW = tex->width;
             ctx.texH = tex->height;
-            ctx.u = MakePlane(a, b, c, double(a.u) * tex->width, double(b.u) * tex->width,
-                              double(c.u) * tex->width);
-            ctx.v = MakePlane(a, b, c, double(a.v) * tex->height, double(b.v) * tex->height,
-                              double(c.v) * tex->height);
+            const Plane u = MakePlane(a, b, c, double(a.u) * tex->width, double(b.u) * tex->width,
+                                      double(c.u) * tex->width);
+            const Plane v = MakePlane(a, b, c, double(a.v) * tex->height, double(b.v) * tex->height,
+                                      double(c.v) * tex->height);
             // Fixed point, 16 fraction bits. Texture coordinates within the
             // guard band stay far inside 32 bits (sides are at most 2^14).
-            auto fix = [](double v) { return static_cast<int64_t>(std::floor(v * 65536.0 + 0.5)); };
-            ctx.dudx = static_cast<int32_t>(fix(ctx.u.dx));
-            ctx.dvdx = static_cast<int32_t>(fix(ctx.v.dx));
-            ctx.dudy = fix(ctx.u.dy);
-            ctx.dvdy = fix(ctx.v.dy);
-            ctx.u00 = fix(ctx.u.At(0.5, 0.5));
-            ctx.v00 = fix(ctx.v.At(0.5, 0.5));
+            auto fix = [](double f) { return static_cast<int64_t>(std::floor(f * 65536.0 + 0.5)); };
+            ctx.dudx = static_cast<int32_t>(fix(u.dx));
+            ctx.dvdx = static_cast<int32_t>(fix(v.dx));
+            ctx.dudy = fix(u.dy);
+            ctx.dvdy = fix(v.dy);
+            ctx.u00 = fix(u.At(0.5, 0.5));
+            ctx.v00 = fix(v.At(0.5, 0.5));
         } else {
             ctx.texels = nullptr;
             ctx.texW = ctx.texH = 1;
@@ -420,8 +314,8 @@ private:
             ctx.dudy = ctx.dvdy = ctx.u00 = ctx.v00 = 0;
         }
         const bool tint = gouraud || a.color != 0xFFFFFFFFu;
-        fn = PickSpan(blend, texMode, tint, gouraud);
-        return true;
+        fn = wide_ ? soft::PickWideSpan(blend, texMode, tint, gouraud) : nullptr;
+        if (!fn) fn = soft::PickSpan(blend, texMode, tint, gouraud);
     }
 
     static FixPoint Snap(float x, float y) {
@@ -430,11 +324,12 @@ private:
                         static_cast<int32_t>(std::floor(y * soft::SubPixel + 0.5f))};
     }
 
-    void Fill(const Vertex* const* corners, int n, const SpanCtx& ctx, soft::SpanFn fn) {
+    void Fill(const Vertex* const* corners, int n, const SpanCtx& ctx, soft::SpanFn fn,
+              const ColorPlanes* planes, Texture* tex) {
         FixPoint pts[16];
         if (!NeedsClip(corners, n)) {
             for (int i = 0; i < n; ++i) pts[i] = Snap(corners[i]->x, corners[i]->y);
-            soft::FillConvex(pts, n, width_, height_, fn, &ctx);
+            Record(pts, n, ctx, fn, planes, tex);
             return;
         }
         // Clip against the guard band (Sutherland–Hodgman), positions only:
@@ -482,16 +377,18 @@ private:
         }
         if (m < 3) return;
         for (int i = 0; i < m; ++i) pts[i] = Snap(xs[i], ys[i]);
-        soft::FillConvex(pts, m, width_, height_, fn, &ctx);
+        Record(pts, m, ctx, fn, planes, tex);
     }
 
     void DrawTriangle(Texture* tex, int blend, const Vertex& a, const Vertex& b, const Vertex& c) {
         if (!Finite(a) || !Finite(b) || !Finite(c)) return;
         SpanCtx ctx;
         soft::SpanFn fn;
-        if (!Setup(ctx, fn, tex, blend, a, b, c)) return;
+        ColorPlanes planes;
+        bool gouraud;
+        Setup(ctx, fn, planes, gouraud, tex, blend, a, b, c);
         const Vertex* corners[3] = {&a, &b, &c};
-        Fill(corners, 3, ctx, fn);
+        Fill(corners, 3, ctx, fn, gouraud ? &planes : nullptr, tex);
     }
 
     // Fills a, b, c, d as one polygon when that equals the triangles (a, b, c)
@@ -515,20 +412,53 @@ private:
         if (!soft::IsConvexQuad(pts)) return false;
         SpanCtx ctx;
         soft::SpanFn fn;
-        if (!Setup(ctx, fn, tex, blend, a, b, c)) return true;
-        soft::FillConvex(pts, 4, width_, height_, fn, &ctx);
+        ColorPlanes planes;
+        bool gouraud;  // never: the four corners are one colour
+        Setup(ctx, fn, planes, gouraud, tex, blend, a, b, c);
+        Record(pts, 4, ctx, fn, nullptr, tex);
         return true;
     }
 
     int width_, height_;
     PresentFn present_;
     std::vector<uint32_t> pixels_;
+    soft::WorkerPool pool_;
+    bool wide_;
+    int bands_ = 1;
+    // The frame's list: a clear first (covering every row), then commands.
+    uint64_t list_;  // this list's identity, for Texture::soft_list
+    bool clearPending_ = false;
+    uint32_t clearColor_ = 0xFF000000u;
+    std::unique_ptr<uint64_t[]> commands_;
+    size_t capacity_ = 0, used_ = 0;  // bytes
+    std::vector<Entry> entries_;
 };
+
+SoftRenderer* AsSoft(RenderBackend* r) {
+    for (SoftRenderer* s : Live())
+        if (s == r) return s;
+    return nullptr;
+}
 
 }  // namespace
 
 std::unique_ptr<RenderBackend> CreateSoftRenderer(int width, int height, PresentFn present) {
-    return std::make_unique<SoftRenderer>(width, height, std::move(present));
+    return std::make_unique<SoftRenderer>(width, height, std::move(present), g_options);
+}
+
+void SetSoftRasterOptions(const SoftRasterOptions& options) { g_options = options; }
+
+void TextureChanging(const Texture& t) {
+    if (t.soft_list == 0) return;
+    for (SoftRenderer* r : Live()) r->TextureChanging(t);
+}
+
+bool SoftRasterInfo(RenderBackend* r, int* workers, bool* wideSpans) {
+    SoftRenderer* s = AsSoft(r);
+    if (!s) return false;
+    if (workers) *workers = s->Workers();
+    if (wideSpans) *wideSpans = s->WideSpans();
+    return true;
 }
 
 }  // namespace plat

@@ -1,0 +1,52 @@
+// workers.h — the software renderer's raster threads.
+//
+// A pool of `count` workers: the calling thread and count − 1 threads of the
+// pool's own, started with it and joined when it is destroyed, so closing
+// the renderer leaves no thread behind. Run hands out jobs 0..jobs−1, each
+// to exactly one worker, and returns when all are done; the threads sleep
+// between runs. With a count of 1 there are no threads and the caller does
+// every job itself.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace plat::soft {
+
+class WorkerPool {
+public:
+    using JobFn = void (*)(void* ctx, int job);
+
+    explicit WorkerPool(int count);
+    ~WorkerPool();
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    int Count() const { return static_cast<int>(threads_.size()) + 1; }
+    void Run(int jobs, JobFn fn, void* ctx);
+
+private:
+    void Loop();
+    void TakeJobs();
+
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    uint64_t round_ = 0;   // bumped for every Run; guarded by mutex_
+    int busy_ = 0;         // threads still in the current round; guarded by mutex_
+    bool stop_ = false;
+    // The current round, published under mutex_ before round_ changes.
+    JobFn fn_ = nullptr;
+    void* ctx_ = nullptr;
+    int jobs_ = 0;
+    std::atomic<int> next_{0};
+};
+
+// Processors this process may run on (at least 1).
+int UsableProcessors();
+
+}  // namespace plat::soft
