@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/sdl/sdl_keys.h"
+#include "platform/sdl/x11_errors.h"
 
 namespace plat {
 void SdlJoysticksChanged();  // sdl_joystick.cpp
@@ -15,6 +16,7 @@ void SdlJoysticksChanged();  // sdl_joystick.cpp
 namespace {
 
 std::string g_presentPath;
+
 
 class SdlVideo : public plat::VideoBackend {
 public:
@@ -43,6 +45,8 @@ public:
         Close();
         if (!SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
         const bool gl = renderer == RendererOpenGL;
+        if (gl) plat::CatchXErrors();
+        const int xErrorsBefore = plat::XErrorCount();
         Uint32 flags = SDL_WINDOW_SHOWN;
         if (gl) {
             flags |= SDL_WINDOW_OPENGL;
@@ -61,6 +65,12 @@ public:
         }
         std::unique_ptr<plat::RenderBackend> r = gl ? OpenGL(width, height)
                                                     : OpenSoftware(width, height);
+        if (gl && window_) plat::SyncWithX(window_);
+        if (r && plat::XErrorCount() != xErrorsBefore) {
+            // A context that came with X errors is not trusted to draw.
+            plat::AddPlatformNote("\tThe display refused the OpenGL set-up (an X error)");
+            r.reset();
+        }
         if (!r) {
             Close();
             return nullptr;

@@ -288,3 +288,35 @@ TEST(RealProgram, NoDisplayOrAWrongOneEndsAtOnceWithExitCode1) {
         EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat")) << shown;
     }
 }
+
+// GLX present but Mesa's driver missing: OpenGL cannot start (an X error on
+// the way), the software renderer takes over and the crash marker is gone once
+// the display is up; with a marker left by an earlier run the software
+// renderer is chosen from the start. The session ending saves and ends with 0.
+TEST(RealProgram, WithoutAGLDriverTheSoftwareRendererTakesOver) {
+    if (!DisplayOpens()) {
+        if (DisplayRequired()) FAIL() << "FLINGO_REQUIRE_DISPLAY=1 but no X display opens";
+        GTEST_SKIP() << "no X display";
+    }
+    const fs::path binary = fs::path(FLINGO_BUILD_DIR) / "flingo";
+    EnvVar audio("SDL_AUDIODRIVER", "dummy");
+    for (const bool marker : {false, true}) {
+        Scratch tree(true);
+        fs::copy_file(binary, tree.Root() / "flingo");
+        fs::create_directories(tree.Root() / "no-drivers");
+        if (marker) WriteText(tree.Game() / "crash.dat", "");
+        const fs::path log = tree.Files() / "Debug.txt";
+        EnvVar drivers("LIBGL_DRIVERS_PATH", (tree.Root() / "no-drivers").c_str());
+        Child game(tree.Root());
+        ASSERT_TRUE(WaitFor(60s, [&] { return !game.Running() || LogHas(log, "Finished Loading"); }))
+            << "marker " << marker;
+        ASSERT_TRUE(game.Running()) << "the program ended while loading, marker " << marker;
+        EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat")) << "marker " << marker;
+        EXPECT_TRUE(LogHas(log, marker ? "\tUsing DirectX 9 Driver"
+                                       : "\tThe OpenGL renderer could not open 800x600,0, trying "
+                                         "the software renderer at 800x600,0"));
+        kill(game.Pid(), SIGTERM);
+        EXPECT_EQ(game.Wait(20s), 0) << "marker " << marker;
+        EXPECT_TRUE(LogHas(log, "Play again, soon!!"));
+    }
+}
