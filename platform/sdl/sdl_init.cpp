@@ -37,15 +37,24 @@ void PlatformInit() {
 
     std::string failure;
     if (SDL_Init(SDL_INIT_EVENTS) != 0) failure = SDL_GetError();
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        plat::AddPlatformNote(std::string("\tNo display available: ") + SDL_GetError());
-    } else if (const char* driver = SDL_GetCurrentVideoDriver(); !RealDisplayDriver(driver)) {
-        // Without a display (no DISPLAY, or a wrong one) SDL settles on its
-        // off-screen driver, where a "window" is a buffer nobody sees: the
-        // game would run on unseen, waiting for input that never comes.
-        plat::AddPlatformNote(std::string("\tNo display available: SDL offers only its ") +
-                              (driver ? driver : "?") + " video driver");
+    // Without a display (no DISPLAY, or a wrong one) SDL settles on its
+    // off-screen driver, where a "window" is a buffer nobody sees: the game
+    // would run on unseen, waiting for input that never comes. A display
+    // that refused one connection (a busy server) gets two more tries.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            plat::AddPlatformNote(std::string("\tNo display available: ") + SDL_GetError());
+            break;
+        }
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (RealDisplayDriver(driver)) break;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (attempt == 3) {
+            plat::AddPlatformNote(std::string("\tNo display available: SDL offers only its ") +
+                                  (driver ? driver : "?") + " video driver");
+        } else {
+            SDL_Delay(100);
+        }
     }
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0)
         plat::AddPlatformNote(std::string("\tNo joystick support: ") + SDL_GetError());
