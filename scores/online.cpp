@@ -122,10 +122,12 @@ void DrawLoginForm(int P) {
         DrawTextAligned(P + 10, y, LoginErrorText(), 0, 0);
     }
 
+    // Taken before the fields: a focus set by a click in this frame is heard
+    // in the next one, like a focus moved by a key.
     if (LoginFocus != PreviousFocus) PlaySfx(SfxOnline, 1, 1, 0);
+    PreviousFocus = LoginFocus;
     LoginField(P, 150, 1, LoginName, false, true);
     LoginField(P, 90, 2, LoginPassword, true, false);
-    PreviousFocus = LoginFocus;
 
     SetFont(1, 2);
     SetDrawColor(255, 180, 0, 1);
@@ -279,7 +281,7 @@ void TryLogin() {
     while (start < text.size()) {
         const size_t end = std::min(text.find('\n', start), text.size());
         const std::string line = text.substr(start, end - start);
-        if (line.empty()) break;
+        if (line.empty() || line == MissingField) break;  // a blank line or "-+-" ends it
         if (MotdCount < MotdMax) MotdLines[++MotdCount] = Trim(line);
         start = end + 1;
     }

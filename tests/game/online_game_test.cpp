@@ -176,10 +176,16 @@ TEST(OnlineGame, LoginFetchAndSubmitAgainstTheScoreServer) {
     s.push_back(Do([] { EXPECT_FALSE(OnlineTabShown()); }));
     Click(s, OnlineTabBox);
     s.push_back(Do([] { EXPECT_TRUE(OnlineTabShown()) << "a click on the tab"; }));
-    // Banned characters become "_" within a frame; a 3-character name stays local.
+    // Banned characters become "_" within a frame; a 3-character name stays
+    // local. The focus a click gives is heard once.
+    int sounds = 0;
+    s.push_back(Do([&] { sounds = SfxCursor; }));
     Click(s, NameBox);
     Type(s, "ab:");
-    s.push_back(Do([] { EXPECT_EQ(LoginName, "ab_"); }));
+    s.push_back(Do([&] {
+        EXPECT_EQ(LoginName, "ab_");
+        EXPECT_EQ(SfxCursor, sounds + 1) << "the focus sound";
+    }));
     Click(s, PasswordBox);
     Type(s, "p/wxyz");
     s.push_back(Do([] { EXPECT_EQ(LoginPassword, "p_wxyz"); }));

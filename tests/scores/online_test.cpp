@@ -116,6 +116,7 @@ TEST_F(Online, LoginReadsTheMessageOfTheDay) {
         {"Welcome!", 1, 0, "", ""},                // no "|": no message
         {"Welcome!|one line|", 1, 1, "one line", "one line"},  // shown once
         {"Welcome!|a\n\nb", 1, 1, "a", "a"},  // a blank line ends the body
+        {"Welcome!|a\n-+-\nb|", 1, 1, "a", "a"},  // so does the end marker
         {"Wrong password", 0, 0, "", ""},
         {"password correct|x", 0, 0, "", ""},
     };
@@ -135,7 +136,7 @@ TEST_F(Online, LoginReadsTheMessageOfTheDay) {
         }
     }
     const auto requests = server_.Requests();
-    ASSERT_EQ(requests.size(), 7u);
+    ASSERT_EQ(requests.size(), 8u);
     EXPECT_EQ(requests[0].rfind("GET //enscore/login.php?week=283&input=", 0), 0u);
     EXPECT_TRUE(HexOnly(PayloadOf(requests[0])));
 }
