@@ -25,6 +25,9 @@ namespace plat {
 struct Texture {
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;  // width × height
+    // A white texture kept as its alpha alone, one byte a texel (width ×
+    // height; pixels then empty): font atlases, drawn as tinted masks.
+    std::vector<uint8_t> alpha;
     bool filtered = false;         // bilinear when scaled
     uint32_t generation = 1;       // bumped whenever pixels change
     // Renderer-owned data (a GL texture name, ...). The renderer that set it
@@ -37,6 +40,12 @@ struct Texture {
     ~Texture();
 };
 using TexturePtr = std::shared_ptr<Texture>;
+// True when t has a texel for every position, in either form.
+inline bool HasTexels(const Texture& t) {
+    if (t.width <= 0 || t.height <= 0) return false;
+    const size_t n = static_cast<size_t>(t.width) * t.height;
+    return t.pixels.size() >= n || t.alpha.size() >= n;
+}
 
 // One vertex of a triangle in window pixels; u, v in 0..1 of the texture;
 // colour is the tint and alpha, 0xAARRGGBB.

@@ -373,9 +373,7 @@ public:
 
     void DrawTriangles(Texture* tex, int blend, const Vertex* v, int count) override {
         if (!v || count < 3) return;
-        if (tex && (tex->width <= 0 || tex->height <= 0 ||
-                    tex->pixels.size() < static_cast<size_t>(tex->width) * tex->height))
-            return;  // a texture without pixels has nothing to show
+        if (tex && !HasTexels(*tex)) return;  // a texture without pixels has nothing to show
         if (blend < BlendMask || blend > BlendShade) blend = BlendSolid;
         Select(tex, blend);
         int next = 0;
@@ -587,8 +585,16 @@ private:
         f_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         f_.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);  // no mipmaps
         f_.PixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        const uint32_t* texels = t.pixels.data();
+        std::vector<uint32_t> expanded;  // an alpha-only texture as white texels
+        if (t.pixels.empty() && !t.alpha.empty()) {
+            expanded.resize(t.alpha.size());
+            for (size_t i = 0; i < expanded.size(); ++i)
+                expanded[i] = (uint32_t(t.alpha[i]) << 24) | 0x00FFFFFFu;
+            texels = expanded.data();
+        }
         f_.TexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, t.width, t.height, 0, GL_BGRA,
-                      GL_UNSIGNED_INT_8_8_8_8_REV, t.pixels.data());
+                      GL_UNSIGNED_INT_8_8_8_8_REV, texels);
         t.gpu_generation = t.generation;
         ++stats_.uploads;
     }

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 
 #include "platform/image/image.h"
@@ -103,9 +104,13 @@ bool BuildFontAtlas(const std::vector<GlyphBitmap>& glyphs, bool filtered, FontD
         shelf = std::max(shelf, g.height);
     }
     int height = std::max(penY + shelf + AtlasPadding, 1);
-    TexturePtr atlas = MakeTexture(width, height, filtered);
-    if (!atlas) return false;
-    std::fill(atlas->pixels.begin(), atlas->pixels.end(), 0x00FFFFFFu);
+    if (!SaneImageSize(width, height)) return false;
+    // White glyphs, coverage in alpha: one byte a texel holds all of it.
+    auto atlas = std::make_shared<Texture>();
+    atlas->width = width;
+    atlas->height = height;
+    atlas->filtered = filtered;
+    atlas->alpha.assign(static_cast<size_t>(width) * height, 0);
 
     for (size_t i = 0; i < glyphs.size() && i < 256; ++i) {
         const auto& g = glyphs[i];
@@ -120,14 +125,13 @@ bool BuildFontAtlas(const std::vector<GlyphBitmap>& glyphs, bool filtered, FontD
         info.width = g.width;
         info.height = g.height;
         for (int y = 0; y < g.height; ++y) {
-            uint32_t* dst = atlas->pixels.data() + static_cast<size_t>(info.atlasY + y) * width +
-                            info.atlasX;
-            const uint8_t* src = g.coverage.data() + static_cast<size_t>(y) * g.width;
-            for (int x = 0; x < g.width; ++x) dst[x] = (uint32_t(src[x]) << 24) | 0x00FFFFFFu;
+            uint8_t* dst = atlas->alpha.data() + static_cast<size_t>(info.atlasY + y) * width +
+                           info.atlasX;
+            std::memcpy(dst, g.coverage.data() + static_cast<size_t>(y) * g.width, g.width);
         }
     }
     font.atlas = std::move(atlas);
-    font.trackedBytes = static_cast<int64_t>(font.atlas->pixels.size()) * 4;
+    font.trackedBytes = static_cast<int64_t>(font.atlas->alpha.size());
     TrackMemory(font.trackedBytes);
     return true;
 }

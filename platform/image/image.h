@@ -47,7 +47,7 @@ struct FontData {
     int lineHeight = 0;  // TextHeight(): ascent + descent, pixels
     int ascent = 0;      // line top to baseline, pixels
     GlyphInfo glyphs[256];   // by Latin-1 code unit
-    plat::TexturePtr atlas;  // white glyphs, coverage in alpha
+    plat::TexturePtr atlas;  // white glyphs, coverage in alpha (Texture::alpha)
     int64_t trackedBytes = 0;
     ~FontData();
 };

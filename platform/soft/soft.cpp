@@ -130,9 +130,7 @@ public:
 
     void DrawTriangles(Texture* tex, int blend, const Vertex* v, int count) override {
         if (!v || count < 3) return;
-        if (tex && (tex->width <= 0 || tex->height <= 0 ||
-                    tex->pixels.size() < static_cast<size_t>(tex->width) * tex->height))
-            return;  // a texture without pixels has nothing to show
+        if (tex && !HasTexels(*tex)) return;  // a texture without pixels has nothing to show
         int i = 0;
         for (; i + 3 <= count;) {
             if (i + 6 <= count && SameVertex(v[i + 3], v[i]) && SameVertex(v[i + 4], v[i + 2]) &&
@@ -290,8 +288,13 @@ private:
         }
         int texMode = soft::TexNone;
         if (tex) {
-            texMode = tex->filtered ? soft::TexBilinear : soft::TexNearest;
+            const bool alphaOnly = tex->pixels.empty();
+            if (alphaOnly)
+                texMode = tex->filtered ? soft::TexAlphaBilinear : soft::TexAlphaNearest;
+            else
+                texMode = tex->filtered ? soft::TexBilinear : soft::TexNearest;
             ctx.texels = tex->pixels.data();
+            ctx.alpha = tex->alpha.data();
             ctx.texW = tex->width;
             ctx.texH = tex->height;
             const Plane u = MakePlane(a, b, c, double(a.u) * tex->width, double(b.u) * tex->width,
@@ -309,6 +312,7 @@ private:
             ctx.v00 = fix(v.At(0.5, 0.5));
         } else {
             ctx.texels = nullptr;
+            ctx.alpha = nullptr;
             ctx.texW = ctx.texH = 1;
             ctx.dudx = ctx.dvdx = 0;
             ctx.dudy = ctx.dvdy = ctx.u00 = ctx.v00 = 0;

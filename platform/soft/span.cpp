@@ -39,6 +39,22 @@ inline uint32_t Bilinear(const SpanCtx& c, int32_t ufx, int32_t vfx) {
     return lerp(lerp(ra[xa], ra[xb], fx), lerp(rb[xa], rb[xb], fx), fy);
 }
 
+// The same on an alpha-only white texture: white stays exactly white, and
+// the alpha is the 32-bit form's alpha lane, (p·(256 − f) + q·f) >> 8.
+inline uint32_t BilinearAlpha(const SpanCtx& c, int32_t ufx, int32_t vfx) {
+    const int32_t us = ufx - 32768, vs = vfx - 32768;
+    const int x0 = us >> 16, y0 = vs >> 16;
+    const uint32_t fx = (static_cast<uint32_t>(us) >> 8) & 0xFF;
+    const uint32_t fy = (static_cast<uint32_t>(vs) >> 8) & 0xFF;
+    const int xa = Clamp(x0, 0, c.texW - 1), xb = Clamp(x0 + 1, 0, c.texW - 1);
+    const int ya = Clamp(y0, 0, c.texH - 1), yb = Clamp(y0 + 1, 0, c.texH - 1);
+    const uint8_t* ra = c.alpha + static_cast<size_t>(ya) * c.texW;
+    const uint8_t* rb = c.alpha + static_cast<size_t>(yb) * c.texW;
+    const uint32_t top = (ra[xa] * (256 - fx) + ra[xb] * fx) >> 8;
+    const uint32_t bottom = (rb[xa] * (256 - fx) + rb[xb] * fx) >> 8;
+    return (((top * (256 - fy) + bottom * fy) >> 8) << 24) | 0x00FFFFFFu;
+}
+
 template <int Blend>
 inline void BlendPixel(uint32_t* d, uint32_t s) {
     const uint32_t a = s >> 24;
@@ -148,6 +164,11 @@ void Span(const void* p, int y, int x0, int x1) {
         if (Tex == TexNearest) {
             const int tx = Clamp(ufx >> 16, 0, wmax), ty = Clamp(vfx >> 16, 0, hmax);
             t = c.texels[static_cast<size_t>(ty) * c.texW + tx];
+        } else if (Tex == TexAlphaNearest) {
+            const int tx = Clamp(ufx >> 16, 0, wmax), ty = Clamp(vfx >> 16, 0, hmax);
+            t = (uint32_t(c.alpha[static_cast<size_t>(ty) * c.texW + tx]) << 24) | 0x00FFFFFFu;
+        } else if (Tex == TexAlphaBilinear) {
+            t = BilinearAlpha(c, ufx, vfx);
         } else {
             t = Bilinear(c, ufx, vfx);
         }
@@ -233,6 +254,8 @@ SpanFn PickTex(int tex, bool tint, bool gouraud) {
     switch (tex) {
         case TexNearest: return Pick<Blend, TexNearest>(tint, gouraud);
         case TexBilinear: return Pick<Blend, TexBilinear>(tint, gouraud);
+        case TexAlphaNearest: return Pick<Blend, TexAlphaNearest>(tint, gouraud);
+        case TexAlphaBilinear: return Pick<Blend, TexAlphaBilinear>(tint, gouraud);
         default: return Pick<Blend, TexNone>(tint, gouraud);
     }
 }

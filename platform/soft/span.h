@@ -23,7 +23,9 @@
 
 namespace plat::soft {
 
-enum TexMode { TexNone = 0, TexNearest = 1, TexBilinear = 2 };
+// The Alpha modes sample a white texture kept as one alpha byte a texel
+// (Texture::alpha) and give exactly the texels its 32-bit form would.
+enum TexMode { TexNone = 0, TexNearest = 1, TexBilinear = 2, TexAlphaNearest = 3, TexAlphaBilinear = 4 };
 
 // An attribute as a plane over window pixels: f(px, py) = c + dx·px + dy·py.
 struct Plane {
@@ -41,6 +43,7 @@ struct SpanCtx {
     int pitch;
     // Texture: texel coordinates in 16.16 fixed point
     const uint32_t* texels;
+    const uint8_t* alpha;  // the Alpha modes' texels
     int texW, texH;
     int32_t dudx, dvdx;  // per pixel along a row
     int64_t dudy, dvdy;  // per row

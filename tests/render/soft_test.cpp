@@ -130,3 +130,37 @@ TEST(Soft, ReadBackAndPresent) {
     EXPECT_EQ(part[2], 0u);
     EXPECT_EQ(part[3], 0u);
 }
+
+TEST(Soft, AlphaOnlyTexturesDrawAsTheirWhiteTexels) {
+    // A font atlas keeps one alpha byte a texel; drawn, nearest or filtered,
+    // rotated and scaled, tinted, in every blend, it must give exactly the
+    // pixels of the same texture stored as white 32-bit texels.
+    for (bool filtered : {false, true}) {
+        plat::Texture bytes, words;
+        for (plat::Texture* t : {&bytes, &words}) {
+            t->width = 13;
+            t->height = 9;
+            t->filtered = filtered;
+        }
+        for (int i = 0; i < 13 * 9; ++i) {
+            const uint8_t a = uint8_t((i * 37) ^ (i >> 2));
+            bytes.alpha.push_back(a);
+            words.pixels.push_back((uint32_t(a) << 24) | 0x00FFFFFFu);
+        }
+        std::vector<uint32_t> picture[2];
+        for (int k = 0; k < 2; ++k) {
+            auto r = Make(96, 64);
+            r->Clear(0x336699);
+            for (int blend = 1; blend <= 5; ++blend) {
+                const float x = 18.0f * blend, s = 1.7f + 0.3f * blend;
+                const uint32_t tint = 0xC0FF8040u ^ (uint32_t(blend) * 0x11223344u);
+                Vertex a{x, 4, 0, 0, tint}, b{x + 3 * s, 6 + 13 * s, 1, 0, tint},
+                    c{x - 6 * s, 9 + 16 * s, 1, 1, tint}, d{x - 9 * s, 7 + 3 * s, 0, 1, tint};
+                Vertex v[6] = {a, b, c, a, c, d};
+                r->DrawTriangles(k ? &words : &bytes, blend, v, 6);
+            }
+            picture[k] = Read(*r);
+        }
+        EXPECT_EQ(picture[0], picture[1]) << (filtered ? "filtered" : "nearest");
+    }
+}
