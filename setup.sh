@@ -11,6 +11,7 @@ PACKAGES=(
   libsqlite3-dev libsodium-dev
   fonts-quicksand fonts-dejavu-extra fonts-routed-gothic fonts-dotgothic16
   xvfb xdotool x11-utils libgl1-mesa-dri
+  clang libclang-rt-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
