@@ -165,12 +165,19 @@ Font LoadImageFont(const std::string& path, int size, int style) {
     font->lineHeight = std::max(font->ascent + descent, 1);
 
     std::vector<plat::GlyphBitmap> glyphs(256);
+    const FT_Pos glyphLimit = 4 * FT_Pos(size) + 8;  // pixels, either way
     int printable = 0;  // glyphs of 33..126 that rendered: a usable face has some
     for (int code = 0; code < 256; ++code) {
         FT_UInt index = FT_Get_Char_Index(face, static_cast<FT_ULong>(code));
         if (index == 0) continue;
-        if (FT_Load_Glyph(face, index, loadFlags) != 0) continue;
+        // Loaded, measured, then rendered: a glyph many times the pixel size
+        // comes only from a damaged face, and rendering and packing it would
+        // take seconds and a huge atlas, so it is left out unrendered.
+        if (FT_Load_Glyph(face, index, loadFlags & ~FT_LOAD_RENDER) != 0) continue;
         FT_GlyphSlot slot = face->glyph;
+        if (slot->metrics.width > glyphLimit * 64 || slot->metrics.height > glyphLimit * 64) continue;
+        if (FT_Render_Glyph(slot, smooth ? FT_RENDER_MODE_NORMAL : FT_RENDER_MODE_MONO) != 0) continue;
+        if (FT_Pos(slot->bitmap.width) > glyphLimit || FT_Pos(slot->bitmap.rows) > glyphLimit) continue;
         plat::GlyphBitmap g;
         if (!CopyBitmap(slot->bitmap, g)) continue;
         g.left = slot->bitmap_left;
