@@ -7,6 +7,7 @@
 // does this before each run).
 #pragma once
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -49,30 +50,44 @@ inline std::string ReadBytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Makes a private folder (in /dev/shm when there is one, so the millions of
-// small writes stay in memory) the current folder, and removes it at exit.
-inline const std::string& EnterScratch() {
-    // Never freed: the exit handler below still needs it after static strings are gone.
+// A private folder (in /dev/shm when there is one, so the millions of small
+// writes stay in memory), removed at exit. Never freed: the exit handler
+// still needs the name after static strings are gone.
+inline const std::string& ScratchDir() {
     static const std::string* dir = [] {
         std::error_code ec;
         std::string base = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "";
         if (base.empty()) base = std::filesystem::temp_directory_path(ec).string();
         std::string pattern = base + "/flingo-fuzz-XXXXXX";
         if (!mkdtemp(pattern.data())) Fail("mkdtemp", __FILE__, __LINE__);
-        return new std::string(pattern);
-    }();
-    static const bool removeAtExit = [] {
+        auto* name = new std::string(pattern);
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::current_path("/", ignored);
-            std::filesystem::remove_all(*dir, ignored);
+            std::filesystem::remove_all(ScratchDir(), ignored);
         });
-        return true;
+        return name;
     }();
-    (void)removeAtExit;
-    if (chdir(dir->c_str()) != 0) Fail("chdir", __FILE__, __LINE__);
     return *dir;
 }
+
+// The scratch folder is the current folder while one of these lives; the
+// previous one comes back after, so libFuzzer's own relative paths (corpus,
+// artifacts) keep working.
+class InScratch {
+public:
+    InScratch() : back_(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (back_ < 0 || chdir(ScratchDir().c_str()) != 0) Fail("chdir", __FILE__, __LINE__);
+    }
+    ~InScratch() {
+        if (fchdir(back_) != 0) Fail("fchdir", __FILE__, __LINE__);
+        close(back_);
+    }
+    InScratch(const InScratch&) = delete;
+    InScratch& operator=(const InScratch&) = delete;
+
+private:
+    int back_;
+};
 
 // Seed mode (see the top of this file). `own` holds named hand-made cases;
 // generated assets whose names end in one of `extensions` (any case) and are

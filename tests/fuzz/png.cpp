@@ -7,11 +7,11 @@
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::WriteSeedsIfAsked({}, {".png"}, 64 << 10, 8);
     UseHeadlessPlatform();
-    fuzz::EnterScratch();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::InScratch here;
     plat::DecodedPicture picture;
     const bool decoded = plat::DecodePNGMemory(data, size, picture);
     if (decoded) {

@@ -29,7 +29,7 @@ run_one() {
   mkdir -p "$work/corpus" "$work/artifacts"
   FLINGO_FUZZ_SEEDS="$work/seeds" FLINGO_FUZZ_FILES="$build/Files" "$bin" >/dev/null
   local kept=("$here/regressions/$t"/*)
-  if [ -e "${kept[0]}" ] && ! "$bin" "${kept[@]}" >"$work/log" 2>&1; then
+  if [ -e "${kept[0]}" ] && ! "$bin" -timeout=10 "${kept[@]}" >"$work/log" 2>&1; then
     tail -n 40 "$work/log"; echo "fuzz_$t: a kept regression input fails"; return 1
   fi
   local opts=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1

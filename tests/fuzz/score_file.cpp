@@ -47,11 +47,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzz::WriteSeedsIfAsked({{"one.dat", ScoreFile({one})},
                              {"two.dat", ScoreFile({one, extreme})},
                              {"plain.txt", one}});
-    fuzz::EnterScratch();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::InScratch here;
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     // Empty text is refused on the way back ("XXX"): it cannot hold a checksum.
     if (!bytes.empty()) FUZZ_CHECK(Unscramble(Scramble(bytes, ""), "") == bytes);

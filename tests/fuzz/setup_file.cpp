@@ -16,11 +16,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
          {"audio.ini", "Master = 99999\nSound=$7FFFFFFF\nMusic=-2147483648\nAudioDriver = \n"}},
         {".ini"}, 4096, 4);
     UseHeadlessPlatform();
-    fuzz::EnterScratch();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::InScratch here;
     InitGlobals();
     fuzz::WriteBytes("Setup.ini", data, size);
     LoadSetup();

@@ -12,8 +12,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
                                            "[Melody]\n\"z,./;'[]\"\n[Bass]\n\"\"\n"}},
                             {".ini"}, 16 << 10, 4);
     UseHeadlessPlatform();
-    fuzz::EnterScratch();
-    std::filesystem::create_directories("music");
+    {
+        const fuzz::InScratch here;
+        std::filesystem::create_directories("music");
+    }
     // A tiny click for every sample slot, so struck notes really play.
     plat::audio::Pcm click;
     click.channels = 1;
@@ -29,6 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const fuzz::InScratch here;
     fuzz::WriteBytes("music/fuzz.ini", data, size);
     LoadSong("fuzz", static_cast<int>(size), 250);
     for (int step = 0; step < 3 * 64 + 2 && MusicPlaying; ++step) {
