@@ -32,12 +32,13 @@ struct Bound {
         stepRem = step - stepQ * d;
     }
     void Next() {
+        // Without a branch: whether a row carries follows the edge's slope,
+        // which a branch predictor cannot guess.
         q += stepQ;
         rem += stepRem;
-        if (rem >= div) {
-            ++q;
-            rem -= div;
-        }
+        const int64_t carry = rem >= div;
+        q += carry;
+        rem -= div & -carry;
     }
 };
 
