@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "scores/scores.h"
 #include "tests/scores/support.h"
+#include "tests/support/private_display.h"
 
 using namespace gametest;
 using namespace std::chrono_literals;
@@ -160,6 +161,20 @@ bool WaitFor(std::chrono::milliseconds limit, F done) {
         std::this_thread::sleep_for(100ms);
     }
     return false;
+}
+
+int CountLines(const fs::path& log, const std::string& line) {
+    int n = 0;
+    for (const auto& l : ReadLines(log)) n += l == line ? 1 : 0;
+    return n;
+}
+
+// The last "\tResolution : " line of the log, or "".
+std::string LastResolution(const fs::path& log) {
+    std::string last;
+    for (const auto& l : ReadLines(log))
+        if (l.rfind("\tResolution : ", 0) == 0) last = l;
+    return last;
 }
 
 }  // namespace
@@ -319,4 +334,88 @@ TEST(RealProgram, WithoutAGLDriverTheSoftwareRendererTakesOver) {
         EXPECT_EQ(game.Wait(20s), 0) << "marker " << marker;
         EXPECT_TRUE(LogHas(log, "Play again, soon!!"));
     }
+}
+
+// The settings panel in the real program: Tab opens it over the title, the
+// resolution and the window row are changed and "Apply" re-opens the display
+// full screen (the engine test runs again); Tab, the row and "Apply" once
+// more return to a window. On a private 1024 × 768 server, a 4:3 size the
+// game offers as a full-screen mode.
+TEST(RealWindow, SettingsPanelSwitchesToFullScreenAndBack) {
+    if (!DisplayOpens()) {
+        if (DisplayRequired()) FAIL() << "FLINGO_REQUIRE_DISPLAY=1 but no X display opens";
+        GTEST_SKIP() << "no X display";
+    }
+    const std::string shared = std::getenv("DISPLAY");
+    const pid_t server = StartPrivateXServer("1024x768x24");
+    ASSERT_GT(server, 0) << "Xvfb did not start";
+    struct Restore {
+        pid_t server;
+        std::string display;
+        ~Restore() {
+            StopPrivateXServer(server);
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+    } restore{server, shared};
+
+    Scratch tree(true);
+    fs::copy_file(fs::path(FLINGO_BUILD_DIR) / "flingo", tree.Root() / "flingo");
+    const fs::path log = tree.Files() / "Debug.txt";
+    Child game(tree.Root());
+    ASSERT_TRUE(WaitFor(60s, [&] { return !game.Running() || LogHas(log, "Finished Loading"); }));
+    ASSERT_TRUE(game.Running());
+    EXPECT_EQ(LastResolution(log), "\tResolution : 800x600,0");
+
+    // Clicks at virtual (x, y) of 1280 × 960 in a window w pixels wide.
+    const auto click = [&](int w, int x, int y) {
+        const std::string window = Capture("xdotool search --name 'Flingo' 2>/dev/null | head -1");
+        Sh("xdotool mousemove --window " + window + " " + std::to_string(x * w / 1280) + " " +
+           std::to_string(y * w / 1280));
+        // The game takes the pointer's position at the end of a frame: on a
+        // loaded machine a click sent at once could be weighed against the
+        // old one.
+        std::this_thread::sleep_for(1s);
+        Sh("xdotool click 1");
+        std::this_thread::sleep_for(1s);
+    };
+    // Open the panel, pick the first listed size with Right over the
+    // resolution row, flip the window row, "Apply"; wait for the benchmark.
+    const auto applyVia = [&](int w, bool pickSize, int benchmarks) {
+        Sh("xdotool windowfocus $(xdotool search --name 'Flingo' | head -1) 2>/dev/null");
+        Press("Tab");
+        std::this_thread::sleep_for(1s);
+        if (pickSize) {
+            const std::string window = Capture("xdotool search --name 'Flingo' | head -1");
+            Sh("xdotool mousemove --window " + window + " " + std::to_string(60 * w / 1280) + " " +
+               std::to_string(130 * w / 1280));
+            std::this_thread::sleep_for(1s);
+            Press("Right");
+            std::this_thread::sleep_for(500ms);
+        }
+        click(w, 30, 66);   // the window row's icon
+        click(w, 30, 290);  // "Apply"
+        return WaitFor(60s, [&] {
+            return !game.Running() || CountLines(log, "Test Complete") == benchmarks;
+        });
+    };
+
+    std::this_thread::sleep_for(3s);
+    ASSERT_TRUE(applyVia(800, true, 2)) << "the second engine test did not run";
+    ASSERT_TRUE(game.Running());
+    EXPECT_EQ(CountLines(log, "Starting Engine Test"), 2);
+    const std::string full = LastResolution(log);
+    EXPECT_EQ(full.rfind("\tResolution : 1024x768,", 0), 0u) << full;
+    EXPECT_NE(full, "\tResolution : 1024x768,0") << "full screen has a depth";
+    EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(1), "Fullscreen = True");
+
+    std::this_thread::sleep_for(2s);
+    ASSERT_TRUE(applyVia(1024, false, 3)) << "the third engine test did not run";
+    EXPECT_EQ(LastResolution(log), "\tResolution : 1024x768,0");
+    EXPECT_EQ(ReadLines(tree.Files() / "Setup.ini").at(1), "Fullscreen = False");
+
+    std::this_thread::sleep_for(2s);
+    Press("Escape");
+    std::this_thread::sleep_for(1500ms);
+    Press("space");
+    EXPECT_EQ(game.Wait(20s), 0);
 }

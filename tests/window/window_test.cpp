@@ -15,6 +15,7 @@
 #include "platform/core/core.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_video.h"
+#include "tests/support/private_display.h"
 #include "tests/window/x11_probe.h"
 
 namespace {
@@ -43,41 +44,8 @@ bool PumpUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-// A private X server for this test process. Tests of this kind run side by
-// side (ctest -j) and move the focus and the pointer; on a display of their
-// own they cannot disturb each other or the whole-game test. Returns the
-// server's pid and sets DISPLAY, or 0 when no Xvfb could be started (the
-// test then uses the DISPLAY it was given).
-pid_t StartPrivateServer() {
-    if (Shell("command -v Xvfb").empty()) return 0;
-    int fds[2];
-    if (pipe(fds) != 0) return 0;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-               "-nolisten", "tcp", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return 0;
-    }
-    // Xvfb writes the display number it chose once it accepts clients.
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        return 0;
-    }
-    setenv("DISPLAY", (":" + number).c_str(), 1);
-    return pid;
-}
+// A private X server for this test process (tests/support/private_display.h).
+pid_t StartPrivateServer() { return StartPrivateXServer("1280x1024x24"); }
 
 class RealWindow : public ::testing::Test {
 protected:
