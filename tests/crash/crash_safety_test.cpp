@@ -1,6 +1,8 @@
 // Crash safety of the saved files: the real program under X is killed with
 // SIGKILL at a random moment around a save (the closing screen's, reached
-// with Escape on the title, and the one Tab makes), and afterwards
+// with Escape on the title, and the one Tab makes): half of the kills fall
+// anywhere from the key press to well after the save, half within the save
+// itself, timed from the moment its temporary file appears. Afterwards
 // "Setup.ini" and "nuscores.dat" must each be exactly the old or exactly the
 // new file, and load. When the closing screen got as far as its "Closing Up"
 // log line before the kill, both must be the new files.
@@ -9,8 +11,9 @@
 // run the README names uses 200); FLINGO_CRASH_SEED fixes the kill moments.
 // Needs a display like the real-window test (test.sh starts Xvfb).
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,11 +21,13 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <ctime>
 #include <memory>
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/app.h"
 #include "app/globals.h"
@@ -48,15 +53,72 @@ int EnvInt(const char* name, int fallback) {
 
 int Sh(const std::string& command) { return std::system(command.c_str()); }
 
+// An xdotool command, tried again when a loaded X server refuses the
+// connection for a moment.
+std::string Xdo(const std::string& args) {
+    return "for i in 1 2 3 4 5; do xdotool " + args + " 2>/dev/null && break; sleep 0.05; done";
+}
+
 bool LogHas(const fs::path& log, const std::string& line) {
     for (const auto& l : ReadLines(log))
         if (l == line) return true;
     return false;
 }
 
-ino_t Inode(const fs::path& path) {
-    struct stat st{};
-    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+// Starts a shell command without waiting for it; the caller reaps it.
+pid_t Spawn(const std::string& command) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+// Sees the steps of a save as they happen: the temporary file created, then
+// renamed over the real one.
+class SaveWatch {
+public:
+    explicit SaveWatch(const std::vector<fs::path>& folders)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        for (const auto& f : folders) inotify_add_watch(fd_, f.c_str(), IN_CREATE | IN_MOVED_TO);
+    }
+    ~SaveWatch() { close(fd_); }
+    SaveWatch(const SaveWatch&) = delete;
+    SaveWatch& operator=(const SaveWatch&) = delete;
+
+    // Waits until a file of this name is created or renamed into place.
+    // Events are taken in order; those before the match are dropped.
+    bool Await(const std::string& name, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        for (;;) {
+            while (!seen_.empty()) {
+                const std::string next = seen_.front();
+                seen_.pop_front();
+                if (next == name) return true;
+            }
+            alignas(inotify_event) char buf[4096];
+            const ssize_t n = read(fd_, buf, sizeof buf);
+            for (ssize_t at = 0; n > 0 && at < n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
+                if (e->len > 0) seen_.emplace_back(e->name);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            }
+            if (n > 0) continue;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{fd_, POLLIN, 0};
+            poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 100)));
+        }
+    }
+
+private:
+    int fd_;
+    std::deque<std::string> seen_;
+};
+
+int64_t MicrosSince(Clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - t).count();
 }
 
 template <class F>
@@ -164,7 +226,7 @@ protected:
             }
             return !window.empty();
         });
-        if (!window.empty()) Sh("xdotool windowfocus " + window + " 2>/dev/null");
+        if (!window.empty()) Sh(Xdo("windowfocus " + window));
         // The loading screen holds 2.5 s from the window opening, then the
         // title slides in for about half a second.
         std::this_thread::sleep_for(3300ms);
@@ -204,28 +266,38 @@ protected:
 }  // namespace
 
 TEST_F(CrashSafety, SavedFilesAreOldOrNewAfterAKillAtAnyMoment) {
-    // A run that is not killed gives the new files and how long the saves take.
+    // A run that is not killed gives the new files and how long the saves
+    // take, from the key press and from the first temporary file.
+    const std::vector<fs::path> folders = {tree_.Files(), tree_.Game()};
     std::unique_ptr<Game> game;
     StartToTitle(game);
+    int64_t tabUs = 0, tabSaveUs = 0, closeUs = 0, closeSaveUs = 0;
     // Tab twice: the second closes the settings again before Escape.
-    auto t0 = Clock::now();
-    int64_t tabMs = 0;
     for (int i = 0; i < 2; ++i) {
-        const ino_t before = Inode(SetupFile());
-        t0 = Clock::now();
-        Sh("xdotool key Tab");
-        ASSERT_TRUE(WaitFor(10s, 1ms, [&] { return Inode(SetupFile()) != before; })) << "Tab saved nothing";
-        if (i == 0) tabMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+        SaveWatch watch(folders);
+        const auto t0 = Clock::now();
+        Sh(Xdo("key Tab"));
+        ASSERT_TRUE(watch.Await("Setup.ini.new", 10s)) << "Tab saved nothing; the log:\n" << ReadAll(Log());
+        const auto t1 = Clock::now();
+        ASSERT_TRUE(watch.Await("Setup.ini", 10s)) << "Tab's save did not finish";
+        if (i == 0) tabUs = MicrosSince(t0), tabSaveUs = MicrosSince(t1);
         std::this_thread::sleep_for(300ms);
     }
-    t0 = Clock::now();
-    Sh("xdotool keydown Escape");
-    const bool closed = WaitFor(10s, 1ms, [&] { return LogHas(Log(), "Closing Up"); });
-    const auto closeMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
-    Sh("xdotool keyup Escape");
-    ASSERT_TRUE(closed) << "Escape did not reach the closing screen";
+    {
+        SaveWatch watch(folders);
+        const auto t0 = Clock::now();
+        Sh(Xdo("keydown Escape"));
+        const bool started = watch.Await("Setup.ini.new", 10s);
+        const auto t1 = Clock::now();
+        const bool finished = started && watch.Await("nuscores.dat", 10s);
+        closeUs = MicrosSince(t0);
+        closeSaveUs = MicrosSince(t1);
+        Sh(Xdo("keyup Escape"));
+        ASSERT_TRUE(finished) << "Escape did not bring the closing screen's saves";
+    }
+    ASSERT_TRUE(WaitFor(10s, 10ms, [&] { return LogHas(Log(), "Closing Up"); }));
     std::this_thread::sleep_for(1500ms);
-    Sh("xdotool keydown space; sleep 0.2; xdotool keyup space");
+    Sh(Xdo("keydown space") + "; sleep 0.2; " + Xdo("keyup space"));
     EXPECT_EQ(game->Wait(20s), 0);
     newSetup_ = ReadAll(SetupFile());
     newScores_ = ReadAll(ScoreFile());
@@ -236,34 +308,55 @@ TEST_F(CrashSafety, SavedFilesAreOldOrNewAfterAKillAtAnyMoment) {
     const int trials = EnvInt("FLINGO_CRASH_TRIALS", 6);
     const unsigned seed = static_cast<unsigned>(EnvInt("FLINGO_CRASH_SEED", int(time(nullptr))));
     std::mt19937 random(seed);
-    // Kill moments spread from the key press to well past the save.
-    const int tabWindow = std::max<int>(40, int(2 * tabMs)), closeWindow = std::max<int>(40, int(2 * closeMs));
-    int logged = 0, tempLeft = 0, tempLeftAtStart = 0, tempKeptByStart = 0;
+    const auto uniform = [&](int64_t hi) { return std::uniform_int_distribution<int64_t>(0, hi)(random); };
+    int logged = 0, missed = 0, tempLeft = 0, tempLeftAtStart = 0, tempKeptByStart = 0, split = 0;
     const fs::path temps[] = {tree_.Files() / "Setup.ini.new", tree_.Game() / "nuscores.dat.new"};
     for (int trial = 1; trial <= trials && !HasFailure(); ++trial) {
         const bool closing = trial % 2 == 1;
+        const bool inSave = (trial - 1) / 2 % 2 == 0;
         int leftBefore = 0, keptAfter = 0;
         for (const auto& t : temps) leftBefore += fs::exists(t);
         StartToTitle(game);
         for (const auto& t : temps) keptAfter += fs::exists(t);
         tempLeftAtStart += leftBefore;
         tempKeptByStart += keptAfter;
-        const int delayMs = std::uniform_int_distribution<int>(0, closing ? closeWindow : tabWindow)(random);
-        Sh(closing ? "xdotool keydown Escape" : "xdotool key Tab");
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+
+        SaveWatch watch(folders);
+        const pid_t key = Spawn(Xdo(closing ? "keydown Escape" : "key Tab"));
+        int64_t delayUs;
+        if (inSave) {
+            // From the temporary file's creation to a little past the rename.
+            delayUs = uniform((closing ? closeSaveUs : tabSaveUs) * 3 / 2 + 200);
+            if (!watch.Await("Setup.ini.new", 10s)) ++missed;
+        } else {
+            // From the key press to twice the time the save took to finish.
+            delayUs = uniform(std::max<int64_t>(40000, 2 * (closing ? closeUs : tabUs)));
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
         game->Kill();
-        if (closing) Sh("xdotool keyup Escape");
+        waitpid(key, nullptr, 0);
+        if (closing) Sh(Xdo("keyup Escape"));
         const bool done = closing && LogHas(Log(), "Closing Up");
         logged += done;
-        for (const auto& t : temps) tempLeft += fs::exists(t);
+        int left = 0;
+        for (const auto& t : temps) left += fs::exists(t);
+        tempLeft += left;
+        split += closing && ReadAll(SetupFile()) == newSetup_ && ReadAll(ScoreFile()) == oldScores_;
         CheckFiles(done, "trial " + std::to_string(trial) + (closing ? " (Escape, " : " (Tab, ") +
-                             std::to_string(delayMs) + " ms)");
+                             (inSave ? "in the save, " : "after the key, ") + std::to_string(delayUs) + " us)");
     }
     std::printf(
-        "crash safety: %d kills (seed %u; windows %d ms after Tab, %d ms after Escape), all files "
-        "whole: Setup.ini old %d / new %d, nuscores.dat old %d / new %d (counts include the run "
-        "without a kill); closing saves logged before the kill %d; temporary files left by a kill "
-        "%d; left ones found at the next start %d, still there on the title %d\n",
-        trials, seed, tabWindow, closeWindow, setupOldCount_, setupNewCount_, scoresOldCount_,
-        scoresNewCount_, logged, tempLeft, tempLeftAtStart, tempKeptByStart);
+        "crash safety: %d kills (seed %u), half in the save (Tab's takes %lld us, the closing "
+        "screen's two %lld us), half within %lld ms of Tab or %lld ms of Escape. All files whole and "
+        "loading: Setup.ini old %d / new %d, nuscores.dat old %d / new %d (with the run not "
+        "killed). Closing screens killed between the two saves %d, after both %d; temporary files "
+        "left by a kill %d, found at the next start %d, still there on the title %d; saves not "
+        "seen %d\n",
+        trials, seed, static_cast<long long>(tabSaveUs), static_cast<long long>(closeSaveUs),
+        static_cast<long long>(std::max<int64_t>(40000, 2 * tabUs) / 1000),
+        static_cast<long long>(std::max<int64_t>(40000, 2 * closeUs) / 1000), setupOldCount_,
+        setupNewCount_, scoresOldCount_, scoresNewCount_, split, logged, tempLeft, tempLeftAtStart,
+        tempKeptByStart, missed);
+    EXPECT_EQ(missed, 0) << "keys that brought no save: the trials did not test what they should";
+    EXPECT_EQ(tempKeptByStart, 0) << "a start must remove the temporary files a kill left";
 }
