@@ -3,9 +3,31 @@
 # tests that open a real window (OpenGL through Mesa, input through xdotool).
 set -euo pipefail
 cd "$(dirname "$0")"
+#
+#   ./test.sh [CTEST-ARGS...]             the suite, built in build/
+#   ./test.sh --sanitize [CTEST-ARGS...]  the suite built with AddressSanitizer
+#                                         and UndefinedBehaviorSanitizer (no
+#                                         recovery) in build-sanitize/
 ./setup.sh
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build
+build=build
+config=()
+if [ "${1:-}" = "--sanitize" ]; then
+  shift
+  build=build-sanitize
+  flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+  config=(-DFLINGO_FUZZ=OFF "-DCMAKE_C_FLAGS=$flags" "-DCMAKE_CXX_FLAGS=$flags")
+  if command -v ccache >/dev/null; then
+    config+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  # The build runs the asset generator and lists the tests, so these hold
+  # for it as well as for the tests.
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1
+  export LSAN_OPTIONS="suppressions=$PWD/tests/sanitize/leaks.supp:print_suppressions=0"
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export FLINGO_SANITIZED=1
+fi
+cmake -S . -B "$build" -G Ninja "${config[@]}" >/dev/null
+cmake --build "$build"
 
 display=""
 for n in $(seq 91 120); do
@@ -21,4 +43,4 @@ done
 export DISPLAY="$display"
 export FLINGO_REQUIRE_DISPLAY=1
 
-ctest --test-dir build --output-on-failure -j2 "$@"
+ctest --test-dir "$build" --output-on-failure -j2 "$@"
