@@ -41,15 +41,6 @@ int PanelWidth() { return WindowWidth < 900 ? 415 : 335; }
 // way: by its position, so the screen stays deaf while it slides out again.
 bool SettingsPanelClosed() { return PanelOffset < -250; }
 
-// The start key's label for key play (MouseMode 0): letters and digits as
-// themselves, anything else by its number.
-std::string StartKeyLabel(int code) {
-    if ((code >= 48 && code <= 57) || (code >= 65 && code <= 90)) return Chr(code);
-    if (code == 13) return "Return";
-    if (code == 32) return "Space";
-    return "Key " + Str(static_cast<int64_t>(code));
-}
-
 bool TabInputsUp() {
     return !MouseDown(1) && !KeyDown(Key1) && !KeyDown(Key2) && !KeyDown(Key3) &&
            !KeyDown(KeyF1) && !KeyDown(KeyF2) && !KeyDown(KeyF3);
@@ -173,7 +164,7 @@ bool StartPrompt(TitleState& st, int B) {
     if (MouseMode == 0) {
         SetDrawColor(255, 255, 255, AlphaUnchanged);
         SetImageFont(FontByRole[7]);
-        DrawTextAligned(cx, cy, "Press Start (" + StartKeyLabel(KeyBindings[10]) + ") To Begin", 1, 1);
+        DrawTextAligned(cx, cy, StartPromptText(), 1, 1);
         start = st.startHeld == 1 && !st.startLatch && SettingsPanelClosed() && LoginFocus == 0;
         int held = KeyDown(KeyReturn) ? 1 : 0;
         for (int p = 1; p <= 4 && !held; ++p) {
@@ -233,6 +224,12 @@ void DifficultyChoice(TitleState& st, int B) {
 }
 
 }  // namespace
+
+std::string StartPromptText() {
+    // The same name a binding button shows; an unbound start shows "?!" too.
+    const int code = KeyBindings[10];
+    return "Press Start (" + (code == 0 ? std::string("?!") : BindingName(code)) + ") To Begin";
+}
 
 void SetTitleRoundHook(std::function<void()> hook) { RoundHook = std::move(hook); }
 

@@ -4,11 +4,16 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 // Runs the title loop until Escape is pressed there (with its latch clear),
 // then returns; start-up runs the closing screen next.
 void TitleScreen();
 void RunTitleScreen();  // the same loop
+
+// The key-play start prompt (MouseMode 0): "Press Start (" + the name of
+// the input bound to player 1's control 10 + ") To Begin"; "?!" when unbound.
+std::string StartPromptText();
 
 // Title frames shown since start-up; lets a driver tell the title from the
 // other screens that also run with PlayState 0.

@@ -221,3 +221,18 @@ TEST_F(Title, NothingReactsWhileTheSettingsPanelIsOpen) {
     HeadlessMouseButton(1, false);
     EXPECT_EQ(CurGameMode, 2);
 }
+
+TEST(TitlePrompt, KeyPlayNamesTheStartInputAsTheBindingButtonsDo) {
+    const int saved = KeyBindings[10];
+    const struct {
+        int code;
+        const char* text;
+    } cases[] = {{90, "Press Start (Z) To Begin"},     {38, "Press Start (Up) To Begin"},
+                 {330, "Press Start (0) To Begin"},    {301, "Press Start (Y+) To Begin"},
+                 {0, "Press Start (?!) To Begin"}};
+    for (const auto& c : cases) {
+        KeyBindings[10] = c.code;
+        EXPECT_EQ(StartPromptText(), c.text) << c.code;
+    }
+    KeyBindings[10] = saved;
+}
