@@ -118,6 +118,8 @@ int FrameEnd(int rate, int flag, int showPointer) {
     MouseXNow = static_cast<int>(VirtualMouseX());
     MouseYNow = static_cast<int>(VirtualMouseY());
 
+    // The renderer works on the frame while this waits for its time.
+    if (shown) SubmitDrawing();
     do {
         Delay(1);
     } while (static_cast<float>(ElapsedSince(LastFrameTime)) < kFrameTargetMs);

@@ -69,6 +69,10 @@ public:
     // blend mode (1 mask .. 5 shade; anything else solid). Draws with alpha 0
     // are real work: the engine benchmark measures them.
     virtual void DrawTriangles(Texture* tex, int blend, const Vertex* v, int count) = 0;
+    // Starts work on the draws so far without waiting for it (raster
+    // threads, the GL driver), so that it overlaps whatever the caller does
+    // next; later draws still belong to the frame.
+    virtual void Submit() {}
     // Flushes pending work and shows the back buffer (vsync: wait for vblank).
     virtual void Present(bool vsync) = 0;
     // Back buffer into argb (w × h, top row first), after flushing.

@@ -95,6 +95,11 @@ void Cls();
 // 16/17 ms steps averaging 16.67 ms; sleeps until the target, or pulls the
 // target up to now when late, so there is no catch-up burst). Polls events.
 void Flip(int sync = -1);
+// Starts the renderer on the frame drawn so far (its raster threads, the GL
+// driver) and returns at once, so that the drawing runs while the caller
+// waits for the frame's time; draws made before the next Flip still belong
+// to the frame.
+void SubmitDrawing();
 
 void ShowMouse();
 void HideMouse();

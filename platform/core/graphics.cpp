@@ -183,6 +183,10 @@ GraphicsMode GetGraphicsMode(int index) {
     return modes[static_cast<size_t>(index)];
 }
 
+void SubmitDrawing() {
+    if (g_gfx.renderer) g_gfx.renderer->Submit();
+}
+
 void Flip(int sync) {
     if (g_gfx.renderer) {
         const bool fullscreen = g_gfx.depth != 0;

@@ -79,6 +79,7 @@ struct Funcs {
     GL11(ReadPixels);
     GL11(ReadBuffer);
     GL11(DrawElements);
+    GL11(Flush);
     // Fixed function only
     GL11(MatrixMode);
     GL11(LoadIdentity);
@@ -151,6 +152,7 @@ struct Funcs {
         get(ReadPixels, "glReadPixels", core);
         get(ReadBuffer, "glReadBuffer", core);
         get(DrawElements, "glDrawElements", core);
+        get(Flush, "glFlush", core);
         fixed = true;
         get(MatrixMode, "glMatrixMode", fixed);
         get(LoadIdentity, "glLoadIdentity", fixed);
@@ -382,6 +384,13 @@ public:
             if (next + 3 > count) break;
             Flush();  // full: draw what is there and go on from `next`
         }
+    }
+
+    // glFlush hands the batches to the driver, which starts on them (a
+    // software GL rasterises on its own threads) while the game sleeps.
+    void Submit() override {
+        Flush();
+        f_.Flush();
     }
 
     void Present(bool vsync) override {

@@ -91,6 +91,7 @@ public:
         if (Invisible(blend, v, count)) return;
         inner_->DrawTriangles(tex, blend, v, count);
     }
+    void Submit() override { inner_->Submit(); }
     void Present(bool vsync) override {
         SettleDrawTime();
         g_hl.pendingDrawMs = 0;  // a fraction of a millisecond is lost with the frame

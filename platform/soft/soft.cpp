@@ -9,6 +9,11 @@
 // gets the bits one thread would give it; a draw's rows are exact whatever
 // band they fall in (raster.h, span.h).
 //
+// Submit starts that fill early, on the pool's threads, so that it runs
+// while the game sleeps until the next frame's time; anything that touches
+// the list or the back buffer afterwards (a draw, a clear, a read, a texture
+// changing, Present) first waits for it to end.
+//
 // The list lives in two buffers that keep their size between frames (no
 // allocation per draw once grown); a frame with more draws than they hold is
 // filled in parts. Clear drops the list, since it covers every pixel.
@@ -114,6 +119,7 @@ public:
     }
 
     ~SoftRenderer() override {
+        Settle();
         std::vector<SoftRenderer*>& live = Live();
         live.erase(std::find(live.begin(), live.end(), this));
     }
@@ -123,6 +129,7 @@ public:
     int Height() const override { return height_; }
 
     void Clear(uint32_t rgb) override {
+        Settle();
         DropList();
         clearPending_ = true;
         clearColor_ = 0xFF000000u | (rgb & 0x00FFFFFFu);
@@ -143,6 +150,10 @@ public:
         }
     }
 
+    void Submit() override {
+        if (pool_.Count() == 1 || pool_.Running()) return;
+        if (clearPending_ || !entries_.empty()) pool_.Start(bands_, &RasteriseBand, this);
+    }
     void Present(bool) override {
         Rasterise();
         if (present_) present_(pixels_.data(), width_, height_);
@@ -205,7 +216,7 @@ private:
                 const ColorPlanes* planes, Texture* tex) {
         int first, last;
         if (!soft::ConvexRows(pts, n, height_, &first, &last)) return;
-        if (used_ >= ListLimitBytes) Rasterise();
+        if (used_ >= ListLimitBytes || pool_.Running()) Rasterise();
         const size_t bytes = Align8(sizeof(Command) + sizeof(FixPoint) * n) +
                              (planes ? sizeof(ColorPlanes) : 0);
         const uint32_t offset = static_cast<uint32_t>(used_);
@@ -222,10 +233,16 @@ private:
         if (tex) tex->soft_list = list_;
     }
 
-    // Fills the list into the back buffer and starts an empty one.
+    // Fills the list into the back buffer (or waits for the fill Submit
+    // started) and starts an empty one.
     void Rasterise() {
-        if (clearPending_ || !entries_.empty()) pool_.Run(bands_, &RasteriseBand, this);
+        if (pool_.Running()) pool_.Finish();
+        else if (clearPending_ || !entries_.empty()) pool_.Run(bands_, &RasteriseBand, this);
         DropList();
+    }
+    // Waits for a fill Submit started, if any.
+    void Settle() {
+        if (pool_.Running()) Rasterise();
     }
 
     static void RasteriseBand(void* self, int band) {

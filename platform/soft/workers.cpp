@@ -5,11 +5,15 @@
 
 namespace plat::soft {
 
-WorkerPool::WorkerPool(int count) {
-    for (int i = 1; i < count; ++i) threads_.emplace_back([this] { Loop(); });
+WorkerPool::WorkerPool(int count) : count_(count < 1 ? 1 : count) {
+    // One thread per worker, so that a started round uses every worker while
+    // the caller sleeps; the caller joins in when it finishes the round.
+    if (count_ > 1)
+        for (int i = 0; i < count_; ++i) threads_.emplace_back([this] { Loop(); });
 }
 
 WorkerPool::~WorkerPool() {
+    if (started_) Finish();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
@@ -25,11 +29,13 @@ void WorkerPool::TakeJobs() {
 }
 
 void WorkerPool::Run(int jobs, JobFn fn, void* ctx) {
+    Start(jobs, fn, ctx);
+    Finish();
+}
+
+void WorkerPool::Start(int jobs, JobFn fn, void* ctx) {
+    if (started_) Finish();
     if (jobs <= 0) return;
-    if (threads_.empty()) {
-        for (int job = 0; job < jobs; ++job) fn(ctx, job);
-        return;
-    }
     {
         std::lock_guard<std::mutex> lock(mutex_);
         fn_ = fn;
@@ -39,8 +45,15 @@ void WorkerPool::Run(int jobs, JobFn fn, void* ctx) {
         busy_ = static_cast<int>(threads_.size());
         ++round_;
     }
-    wake_.notify_all();
+    started_ = true;
+    if (!threads_.empty()) wake_.notify_all();
+}
+
+void WorkerPool::Finish() {
+    if (!started_) return;
+    started_ = false;
     TakeJobs();
+    if (threads_.empty()) return;
     // Every thread has left the round only when it has finished the jobs it
     // took, so the caller may reuse whatever the jobs read once this returns.
     std::unique_lock<std::mutex> lock(mutex_);

@@ -1,11 +1,12 @@
 // workers.h — the software renderer's raster threads.
 //
-// A pool of `count` workers: the calling thread and count − 1 threads of the
-// pool's own, started with it and joined when it is destroyed, so closing
-// the renderer leaves no thread behind. Run hands out jobs 0..jobs−1, each
-// to exactly one worker, and returns when all are done; the threads sleep
-// between runs. With a count of 1 there are no threads and the caller does
-// every job itself.
+// A pool of `count` workers, started with it and joined when it is
+// destroyed, so closing the renderer leaves no thread behind. Run hands out
+// jobs 0..jobs−1, each to exactly one worker, and returns when all are done;
+// the threads sleep between runs. Start does the same without waiting: the
+// pool's threads work while the caller goes on, and Finish (the caller
+// helping with what is left) waits for them. With a count of 1 there are no
+// threads: Start does nothing and the caller does every job in Finish.
 #pragma once
 
 #include <atomic>
@@ -26,13 +27,20 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    int Count() const { return static_cast<int>(threads_.size()) + 1; }
+    int Count() const { return count_; }
     void Run(int jobs, JobFn fn, void* ctx);
+    // The round must be finished before the next starts; jobs and whatever
+    // they read stay the caller's until Finish returns.
+    void Start(int jobs, JobFn fn, void* ctx);
+    void Finish();
+    bool Running() const { return started_; }
 
 private:
     void Loop();
     void TakeJobs();
 
+    int count_;
+    bool started_ = false;  // a round is out; touched by the caller only
     std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable wake_, done_;

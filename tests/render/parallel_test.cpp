@@ -1,6 +1,7 @@
 // The software renderer's raster workers and wide spans: every choice gives
-// the same bytes as one thread on the four-pixel spans; draws keep the
-// texture pixels they were made with although filling comes later; and
+// the same bytes as one thread on the four-pixel spans, also when the fill
+// is started early and more is drawn while it runs; draws keep the texture
+// pixels they were made with although filling comes later; and
 // reopening the graphics leaves no thread and no memory behind.
 #include <dirent.h>
 #include <malloc.h>
@@ -14,7 +15,7 @@ using namespace rtest;
 
 namespace {
 
-const char* const SansPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const char *const SansPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 Image MakeImage(int w, int h, uint32_t seed, int flags) {
     Image img = CreateImage(w, h, 1, flags);
@@ -27,6 +28,19 @@ Image MakeImage(int w, int h, uint32_t seed, int flags) {
     UnlockImage(img, pm);
     MidHandleImage(img);
     return img;
+}
+
+void DrawSprites(const Image &icon) {
+    SeedRnd(99);
+    for (int n = 0; n < 20000; ++n) {
+        SetBlend(Rand(2, 5));
+        SetRotation(static_cast<float>(Rand(1, 360)));
+        SetColor(Rand(0, 255), Rand(0, 255), Rand(0, 255));
+        SetAlpha(static_cast<float>(Rnd(0.05, 1)));
+        SetScale(2, 2);
+        const float y = static_cast<float>(Rand(-20, 500));
+        DrawImage(icon, static_cast<float>(Rand(-20, 660)), y);
+    }
 }
 
 // Scenes over a 320 × 240 window showing a 640 × 480 virtual area.
@@ -74,19 +88,23 @@ void TextLinesOvals() {
 }
 void Sprites() {
     const Image icon = MakeImage(16, 16, 4, ImageMasked);
-    SeedRnd(99);
-    for (int n = 0; n < 20000; ++n) {
-        SetBlend(Rand(2, 5));
-        SetRotation(static_cast<float>(Rand(1, 360)));
-        SetColor(Rand(0, 255), Rand(0, 255), Rand(0, 255));
-        SetAlpha(static_cast<float>(Rnd(0.05, 1)));
-        SetScale(2, 2);
-        const float y = static_cast<float>(Rand(-20, 500));
-        DrawImage(icon, static_cast<float>(Rand(-20, 660)), y);
+    DrawSprites(icon);
+}
+// The fill starts while the sprites' texture lives, and rectangles are drawn
+// as it runs (as the frame's notices are drawn after the game's wait).
+void SpritesFilledEarly() {
+    const Image icon = MakeImage(16, 16, 4, ImageMasked);
+    DrawSprites(icon);
+    SubmitDrawing();
+    SetBlend(3);
+    SetAlpha(0.5f);
+    for (int i = 0; i < 300; ++i) {
+        SetColor(200, i % 256, 100);
+        DrawRect(2.0f * i, 1.5f * i, 40, 30);
     }
 }
 
-Picture Render(const std::function<void()>& scene, int workers, bool wide) {
+Picture Render(const std::function<void()> &scene, int workers, bool wide) {
     plat::SetSoftRasterOptions({workers, wide});
     OpenWindow(320, 240);
     SetVirtualResolution(640, 480);
@@ -100,8 +118,8 @@ Picture Render(const std::function<void()>& scene, int workers, bool wide) {
 
 int Threads() {
     int n = 0;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d)) n += e->d_name[0] != '.';
+    if (DIR *d = opendir("/proc/self/task")) {
+        while (dirent *e = readdir(d)) n += e->d_name[0] != '.';
         closedir(d);
     }
     return n;
@@ -111,17 +129,21 @@ int Threads() {
 
 TEST(ParallelRaster, EveryWorkerCountAndSpanWidthGivesTheSameBytes) {
     const struct {
-        const char* name;
+        const char *name;
         void (*scene)();
-    } scenes[] = {{"blends", Blends}, {"images", Images}, {"text", TextLinesOvals}, {"sprites", Sprites}};
+    } scenes[] = {{"blends", Blends},
+                  {"images", Images},
+                  {"text", TextLinesOvals},
+                  {"sprites", Sprites},
+                  {"sprites_filled_early", SpritesFilledEarly}};
     const struct {
         int workers;
         bool wide;
     } configs[] = {{1, true}, {2, true}, {3, true}, {3, false}};
-    for (const auto& s : scenes) {
+    for (const auto &s : scenes) {
         const Picture one = Render(s.scene, 1, false);  // one thread, four-pixel spans
         EXPECT_GT(one.width * one.height - CountPixels(one, Rgb(30, 60, 90)), 1000) << s.name;
-        for (const auto& c : configs) {
+        for (const auto &c : configs) {
             const std::string label = std::string(s.name) + "_" + std::to_string(c.workers) +
                                       (c.wide ? "_wide" : "_sse2");
             EXPECT_TRUE(SamePicture(Render(s.scene, c.workers, c.wide), one, 0, label));
@@ -140,8 +162,9 @@ TEST(ParallelRaster, DrawsKeepTheTexturePixelsTheyWereMadeWith) {
         for (uint32_t colour : {0xFFFF0000u, 0xFF0000FFu}) {  // red drawn, then changed to blue
             for (int y = 0; y < 8; ++y)
                 for (int x = 0; x < 8; ++x) WritePixel(pm, x, y, colour);
-            UnlockImage(img, pm);
+            UnlockImage(img, pm);  // while the red draw may still be filling
             DrawImage(img, colour == 0xFFFF0000u ? 2 : 12, 2);
+            SubmitDrawing();
         }
         img.reset();  // freed before the frame is filled
         const Picture p = BackBuffer();
@@ -161,7 +184,7 @@ TEST(ParallelRaster, ReopeningGraphicsFiftyTimesLeavesNoThreadOrMemory) {
         Cls();
         Images();
         Flip(0);
-        EXPECT_EQ(Threads(), threads + 2);  // two of the three workers are threads
+        EXPECT_EQ(Threads(), threads + 3);  // a thread per worker
         EndGraphics();
         if (i == 9) heapAfterWarmUp = mallinfo2().uordblks;
     }

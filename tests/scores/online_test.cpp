@@ -182,7 +182,9 @@ TEST_F(Online, AFetchedTableDecidesWhetherTheBestLocalGameGoesOut) {
         ASSERT_EQ(static_cast<int>(OnlineList.size()), expected + 1) << c.what;
         for (const auto& r : OnlineList) {
             EXPECT_LT(r->GameMode, 0) << "an online entry";
-            if (r->Name != "Local") EXPECT_EQ(r->GameMode, -2);
+            if (r->Name != "Local") {
+                EXPECT_EQ(r->GameMode, -2);
+            }
         }
     }
     for (const auto& r : server_.Requests()) {
