@@ -6,6 +6,17 @@
 
 #include <cstring>
 
+#include <dlfcn.h>
+#include <link.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define FLINGO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define FLINGO_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/x11_errors.h"
 
@@ -141,6 +152,7 @@ private:
             context_ = SDL_GL_CreateContext(window_);
         }
         if (!context_) return nullptr;
+        plat::KeepLoadedLibrariesForLeakCheck();
         SDL_GL_MakeCurrent(window_, context_);
         SetSwapInterval(0);
         SDL_Window* window = window_;
@@ -282,5 +294,19 @@ std::string SdlVideoDriver() {
 }
 
 std::string SdlPresentPath() { return g_presentPath; }
+
+void KeepLoadedLibrariesForLeakCheck() {
+#if FLINGO_ADDRESS_SANITIZER
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            // Promotes an already loaded library to never-unloaded; the
+            // handle is kept on purpose.
+            if (info->dlpi_name && info->dlpi_name[0])
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            return 0;
+        },
+        nullptr);
+#endif
+}
 
 }  // namespace plat

@@ -19,4 +19,12 @@ std::string SdlVideoDriver();
 // "texture" for the software renderer, "" when closed.
 std::string SdlPresentPath();
 
+// In builds with AddressSanitizer: keeps every library loaded so far (the
+// OpenGL driver among them) loaded until the process ends. The GL driver is
+// unloaded at exit before the leak check runs, which then finds the
+// driver's still-held memory with no module to name, a leak report that no
+// suppression can match. Does nothing in other builds. Call after a GL
+// context exists.
+void KeepLoadedLibrariesForLeakCheck();
+
 }  // namespace plat

@@ -20,39 +20,44 @@ inline uint32_t Modulate(uint32_t t, uint32_t ca, uint32_t cr, uint32_t cg, uint
            (Div255(((t >> 8) & 0xFF) * cg) << 8) | Div255((t & 0xFF) * cb);
 }
 
-inline uint32_t Bilinear(const SpanCtx& c, int32_t ufx, int32_t vfx) {
-    // Texel centres sit at half-texel positions: shift by half a texel first.
+// The four texels around a sample and its weights. Texel centres sit at
+// half-texel positions: the position shifts by half a texel first.
+struct BilinearTap {
+    int xa, xb, ya, yb;  // clamped to the texture
+    uint32_t fx, fy;     // 0..255, the weight of xb and yb
+};
+
+inline BilinearTap Tap(const SpanCtx& c, int32_t ufx, int32_t vfx) {
     const int32_t us = ufx - 32768, vs = vfx - 32768;
     const int x0 = us >> 16, y0 = vs >> 16;
     const uint32_t fx = (static_cast<uint32_t>(us) >> 8) & 0xFF;
     const uint32_t fy = (static_cast<uint32_t>(vs) >> 8) & 0xFF;
-    const int xa = Clamp(x0, 0, c.texW - 1), xb = Clamp(x0 + 1, 0, c.texW - 1);
-    const int ya = Clamp(y0, 0, c.texH - 1), yb = Clamp(y0 + 1, 0, c.texH - 1);
-    const uint32_t* ra = c.texels + static_cast<size_t>(ya) * c.texW;
-    const uint32_t* rb = c.texels + static_cast<size_t>(yb) * c.texW;
+    return BilinearTap{Clamp(x0, 0, c.texW - 1), Clamp(x0 + 1, 0, c.texW - 1),
+                       Clamp(y0, 0, c.texH - 1), Clamp(y0 + 1, 0, c.texH - 1), fx, fy};
+}
+
+inline uint32_t Bilinear(const SpanCtx& c, int32_t ufx, int32_t vfx) {
+    const BilinearTap t = Tap(c, ufx, vfx);
+    const uint32_t* ra = c.texels + static_cast<size_t>(t.ya) * c.texW;
+    const uint32_t* rb = c.texels + static_cast<size_t>(t.yb) * c.texW;
     auto lerp = [](uint32_t p, uint32_t q, uint32_t f) {
         const uint32_t g = 256 - f;
         uint32_t lo = (((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
         uint32_t hi = ((((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f)) & 0xFF00FF00u;
         return lo | hi;
     };
-    return lerp(lerp(ra[xa], ra[xb], fx), lerp(rb[xa], rb[xb], fx), fy);
+    return lerp(lerp(ra[t.xa], ra[t.xb], t.fx), lerp(rb[t.xa], rb[t.xb], t.fx), t.fy);
 }
 
 // The same on an alpha-only white texture: white stays exactly white, and
 // the alpha is the 32-bit form's alpha lane, (p·(256 − f) + q·f) >> 8.
 inline uint32_t BilinearAlpha(const SpanCtx& c, int32_t ufx, int32_t vfx) {
-    const int32_t us = ufx - 32768, vs = vfx - 32768;
-    const int x0 = us >> 16, y0 = vs >> 16;
-    const uint32_t fx = (static_cast<uint32_t>(us) >> 8) & 0xFF;
-    const uint32_t fy = (static_cast<uint32_t>(vs) >> 8) & 0xFF;
-    const int xa = Clamp(x0, 0, c.texW - 1), xb = Clamp(x0 + 1, 0, c.texW - 1);
-    const int ya = Clamp(y0, 0, c.texH - 1), yb = Clamp(y0 + 1, 0, c.texH - 1);
-    const uint8_t* ra = c.alpha + static_cast<size_t>(ya) * c.texW;
-    const uint8_t* rb = c.alpha + static_cast<size_t>(yb) * c.texW;
-    const uint32_t top = (ra[xa] * (256 - fx) + ra[xb] * fx) >> 8;
-    const uint32_t bottom = (rb[xa] * (256 - fx) + rb[xb] * fx) >> 8;
-    return (((top * (256 - fy) + bottom * fy) >> 8) << 24) | 0x00FFFFFFu;
+    const BilinearTap t = Tap(c, ufx, vfx);
+    const uint8_t* ra = c.alpha + static_cast<size_t>(t.ya) * c.texW;
+    const uint8_t* rb = c.alpha + static_cast<size_t>(t.yb) * c.texW;
+    const uint32_t top = (ra[t.xa] * (256 - t.fx) + ra[t.xb] * t.fx) >> 8;
+    const uint32_t bottom = (rb[t.xa] * (256 - t.fx) + rb[t.xb] * t.fx) >> 8;
+    return (((top * (256 - t.fy) + bottom * t.fy) >> 8) << 24) | 0x00FFFFFFu;
 }
 
 template <int Blend>

@@ -27,12 +27,7 @@ using Step = std::function<bool()>;
 // Runs the program from the tree's root until the script is through (or a
 // step waits too long), then leaves through Escape and the closing screen.
 void RunScript(const Scratch& tree, const std::vector<Step>& steps) {
-    fs::current_path(tree.Root());
-    HeadlessConfig config;
-    config.openGLAvailable = true;
-    UseHeadlessPlatform(config);
-    ResetScoreTable();
-    TitleFramesShown = 0;
+    PrepareProgramRun(tree);
     size_t at = 0;
     int waited = 0, seen = 0, delays = 0;
     bool escape = false, closing = false;

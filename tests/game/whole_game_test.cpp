@@ -74,12 +74,7 @@ Screen Classify(GameRun& run) {
 
 // Runs Main() from the tree's root with the run's script.
 void Play(const Scratch& tree, GameRun& run) {
-    fs::current_path(tree.Root());
-    HeadlessConfig config;
-    config.openGLAvailable = true;
-    UseHeadlessPlatform(config);
-    ResetScoreTable();
-    TitleFramesShown = 0;
+    PrepareProgramRun(tree);
     HeadlessOnFlip([&](int frame) {
         if (frame > FrameGuard && !run.lost) {
             run.lost = true;

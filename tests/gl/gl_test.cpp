@@ -20,6 +20,7 @@
 #include "platform/backend.h"
 #include "platform/gl/gl_renderer.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_video.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ struct GLWindow {
             error = std::string("GL context: ") + SDL_GetError();
             return;
         }
+        plat::KeepLoadedLibrariesForLeakCheck();
         SDL_GL_MakeCurrent(window, context);
     }
     ~GLWindow() {

@@ -12,18 +12,6 @@ namespace {
 
 const char* const SansPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
-std::string TempPath(const std::string& name) { return TempFolder() + TestName() + "_" + name; }
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Bounding box of the pixels that differ from the background.
 struct Box {
     int x0 = 1 << 30, y0 = 1 << 30, x1 = -1, y1 = -1;

@@ -9,18 +9,6 @@ using namespace rtest;
 
 namespace {
 
-std::string TempPath(const std::string& name) { return TempFolder() + TestName() + "_" + name; }
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Saves a picture as PNG (opaque pictures are stored without alpha).
 std::string SavePicture(const Picture& p, const std::string& name) {
     std::string path = TempPath(name);

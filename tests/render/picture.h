@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,21 @@ inline std::string TestName() {
     for (char& c : name)
         if (c == '/') c = '_';
     return name;
+}
+
+// A file of this test's own in the scratch folder.
+inline std::string TempPath(const std::string& name) {
+    return TempFolder() + TestName() + "_" + name;
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Largest per-channel difference of two pixels.

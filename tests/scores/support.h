@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "app/globals.h"
+#include "app/title.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 #include "scores/scores.h"
@@ -47,6 +48,17 @@ inline void StartWithWindow(const Scratch& tree, const HeadlessConfig& config = 
     Settings[12] = 50;
     TargetFps = 60;
     MouseMode = 1;
+}
+
+// Ready for Main() from the tree's root: a headless platform that offers
+// OpenGL, an empty score table and no title frames counted yet.
+inline void PrepareProgramRun(const Scratch& tree) {
+    fs::current_path(tree.Root());
+    HeadlessConfig config;
+    config.openGLAvailable = true;
+    UseHeadlessPlatform(config);
+    ResetScoreTable();
+    TitleFramesShown = 0;
 }
 
 // Moves the pointer to virtual coordinates (the window is 800 × 600).
