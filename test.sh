@@ -30,7 +30,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:halt_on_error=1:intercept_tls_get_addr=0
   export LSAN_OPTIONS="suppressions=$PWD/tests/sanitize/leaks.supp:print_suppressions=0"
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  export FLINGO_SANITIZED=1
 fi
 cmake -S . -B "$build" -G Ninja "${config[@]}" >/dev/null
 cmake --build "$build"
