@@ -185,6 +185,7 @@ public:
 
     uint64_t serial() const { return serial_; }
     bool loopback() const { return loopback_; }
+    int HeldCount() const { return int(chans_.size()); }
     ALCdevice* device() const { return device_; }
 
     // Ids are never handed out twice; channels whose sound ended are
@@ -474,5 +475,7 @@ std::vector<int16_t> RenderOpenALForTest(int frames) {
     Al().alcRenderSamplesSOFT(g_open->device(), out.data(), frames);
     return out;
 }
+
+int OpenALHeldChannelsForTest() { return g_open ? g_open->HeldCount() : -1; }
 
 }  // namespace plat::audio

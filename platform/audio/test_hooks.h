@@ -21,5 +21,7 @@ void UseOpenALLoopbackForTest(bool on);
 // Renders `frames` stereo frames at 44100 Hz from the open loopback device;
 // empty when none is open.
 std::vector<int16_t> RenderOpenALForTest(int frames);
+// Channels the open OpenAL device keeps state for; -1 when none is open.
+int OpenALHeldChannelsForTest();
 
 }  // namespace plat::audio

@@ -182,6 +182,29 @@ TEST_F(Drivers, OpenALHasASourceForEveryEffectSlot) {
     EXPECT_EQ(playing, 257);
 }
 
+TEST_F(Drivers, OpenALFreesEndedChannelsAndKeepsHandlesUnique) {
+    // A new channel per effect, round after round, as with the mixer.
+    plat::audio::UseOpenALLoopbackForTest(true);
+    ASSERT_TRUE(EnableOpenAL());
+    ASSERT_TRUE(SetAudioDriver("OpenAL Default"));
+    Sound blip = WavSound("blip.wav", Constant(100, 10), 1, 44100);
+    const Channel held = CueSound(blip), first = PlaySound(blip);
+    StopChannel(first);
+    Channel last = first;
+    for (int i = 0; i < 20000; ++i) {
+        const Channel c = PlaySound(blip);
+        ASSERT_GT(c, last);
+        last = c;
+        if (i % 2) StopChannel(c);
+        else plat::audio::RenderOpenALForTest(64);  // plays the blip to its end
+    }
+    EXPECT_LT(plat::audio::OpenALHeldChannelsForTest(), 1000);
+    EXPECT_TRUE(ChannelPlaying(held)) << "a cued channel is still in use";
+    EXPECT_FALSE(ChannelPlaying(first));
+    EXPECT_EQ(PlaySound(blip, first), first) << "a freed channel can play again";
+    EXPECT_TRUE(ChannelPlaying(first));
+}
+
 TEST_F(Drivers, NoAudioDeviceFallsBackToSilentWithANote) {
     setenv("SDL_AUDIODRIVER", "none", 1);  // no such SDL driver: SDL's audio cannot start
     Sound s = WavSound("nodev.wav", Constant(100, 4410), 1, 44100);
