@@ -11,14 +11,13 @@
 
 namespace {
 void OnTerminationSignal(int) { plat::InputTerminationSignal(); }
+}  // namespace
 
-// SDL's drivers that draw into memory only; never a display a player sees.
-bool RealDisplayDriver(const char* name) {
+bool plat::RealDisplayDriver(const char* name) {
     if (!name) return false;
     const std::string n = name;
     return n != "offscreen" && n != "dummy" && n != "evdev";
 }
-}  // namespace
 
 void PlatformInit() {
     // SDL would turn SIGTERM and SIGINT into a window-close request, which
@@ -47,7 +46,7 @@ void PlatformInit() {
             break;
         }
         const char* driver = SDL_GetCurrentVideoDriver();
-        if (RealDisplayDriver(driver)) break;
+        if (plat::RealDisplayDriver(driver)) break;
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (attempt == 3) {
             plat::AddPlatformNote(std::string("\tNo display available: SDL offers only its ") +

@@ -15,6 +15,9 @@ std::unique_ptr<JoystickBackend> CreateSdlJoysticks();
 
 // SDL's video driver ("x11", "wayland", ...), "" before video is up.
 std::string SdlVideoDriver();
+// False for SDL's drivers that draw into memory only ("offscreen", "dummy",
+// "evdev") and for none: never a display a player sees.
+bool RealDisplayDriver(const char* name);
 // How the open window shows frames: "opengl" for renderer 0, "surface" or
 // "texture" for the software renderer, "" when closed.
 std::string SdlPresentPath();
