@@ -4,6 +4,7 @@
 #include "framework/graphics.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 #include "app/app.h"
@@ -188,8 +189,12 @@ void ApplyGraphics() {
     LogPlatformNotes();
     if (!opened) {
         // Every fallback failed: there is nothing to draw on, so leave
-        // cleanly instead of running on without a window.
-        LogLine("\tNo display could be opened.");
+        // cleanly instead of running on without a window. The reason also
+        // goes to the terminal the game may have been started from.
+        const char* const reason = "\tNo display could be opened.";
+        LogLine(reason);
+        std::fprintf(stderr, "%s\n", reason);
+        std::fflush(stderr);
         DeleteFile(marker);
         CloseLog();
         EndProgram(1);

@@ -110,10 +110,12 @@ double BlackShare(const fs::path& png) {
 
 class Child {
 public:
-    explicit Child(const fs::path& dir) {
+    // With errFile the child's standard error goes to that file.
+    explicit Child(const fs::path& dir, const fs::path& errFile = {}) {
         pid_ = fork();
         if (pid_ == 0) {
             if (chdir(dir.c_str()) != 0) _exit(126);
+            if (!errFile.empty() && !std::freopen(errFile.c_str(), "w", stderr)) _exit(126);
             execl("./flingo", "flingo", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -298,11 +300,13 @@ TEST(RealProgram, NoDisplayOrAWrongOneEndsAtOnceWithExitCode1) {
         Scratch tree(true);
         fs::copy_file(binary, tree.Root() / "flingo");
         EnvVar screen("DISPLAY", display);
-        Child game(tree.Root());
+        Child game(tree.Root(), tree.Root() / "stderr.txt");
         const int code = game.Wait(30s);
         const char* shown = display ? display : "(none)";
         EXPECT_EQ(code, 1) << "DISPLAY " << shown;
         EXPECT_TRUE(LogHas(tree.Files() / "Debug.txt", "\tNo display could be opened.")) << shown;
+        // The player at a terminal is told too, in the same words.
+        EXPECT_TRUE(LogHas(tree.Root() / "stderr.txt", "\tNo display could be opened.")) << shown;
         EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat")) << shown;
     }
 }
