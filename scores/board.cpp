@@ -41,6 +41,16 @@ int BoardGraphHeight(int64_t score, int64_t best) {
     return h > GraphHeight ? GraphHeight : static_cast<int>(h);
 }
 
+std::string BoardRowScore(int64_t score) {
+    // Twelve characters hold no more; a damaged file's larger score would
+    // otherwise lose its leading digits and its sign.
+    constexpr int64_t Largest = 999999999999;
+    if (score > Largest) score = Largest;
+    if (score >= 0) return Right("000000000000" + Str(score), 12);
+    const int64_t magnitude = score < -(Largest / 10) ? Largest / 10 : -score;
+    return "-" + Right("00000000000" + Str(magnitude), 11);
+}
+
 namespace {
 
 void DrawGraph(ScoreTable& list, int P, int mode, int level, int flags, int64_t best) {
@@ -119,7 +129,7 @@ void DrawRows(int P, int W, int mode, bool visible) {
             if (MouseDown(1)) BoardSelection = 1000 + k;
         }
         DrawTextAligned(P + 9, y, Left(r->Name, 24), 0, 0);
-        DrawTextAligned(P + W + 1, y, Right("000000000000" + Str(r->Score), 12), 2, 0);
+        DrawTextAligned(P + W + 1, y, BoardRowScore(r->Score), 2, 0);
         if (BoardHover == r) {
             SetDrawColor(255, 255, 255, 0.3f);
             DrawRect(P + 9, y, W, RowHeight);

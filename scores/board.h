@@ -17,3 +17,8 @@ void DrawScoreBoard(ScoreTable& list, int P, int W, int mode, int level, int fla
 // Pixels above the graph's bottom line for a score against the table's best:
 // 0..150 whatever the file held (negative scores sit on the bottom line).
 int BoardGraphHeight(int64_t score, int64_t best);
+
+// A row's score: exactly 12 characters, zero-padded. Scores no game can make
+// (from a damaged file) are clamped to 999999999999, or shown with their sign
+// down to -99999999999.
+std::string BoardRowScore(int64_t score);
