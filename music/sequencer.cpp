@@ -194,7 +194,10 @@ void MusicUpdate() {
             if (drum < 1 || drum > 8) continue;
             Strike(t, drum + 10 * t, 1, false, t == 0 ? MusicSpread : -MusicSpread, true, volume);
         } else {
-            if (v == 0) continue;
+            // No chord key to play against (no chords, a blank or an unknown
+            // key) leaves the track silent for the step like an empty one:
+            // a note struck at rate 0 would hold its channel without a sound.
+            if (v == 0 || chordRate == 0) continue;
             const int sample = 10 * t + InstrumentPick[t - 2];
             const float rate = v * chordRate;
             switch (t) {
