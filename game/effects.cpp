@@ -1,6 +1,7 @@
 // effects.cpp — sparks, notices and rising score numbers.
 #include "game/effects.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/globals.h"
@@ -101,9 +102,13 @@ void AddAnnouncement(const std::string& txt, int c) {
 }
 
 void DrawAnnouncements() {
-    float y = static_cast<float>(ScreenHeight - 16);
     SetDrawScale(1);
     SetImageFont(FontByRole[3]);
+    // Lines 14 units apart from 16 above the bottom, or a whole text line
+    // apart when the font is taller (the small window's larger font): every
+    // notice stays whole inside the window, none covering another.
+    const int step = std::max(14, TextHeight());
+    float y = static_cast<float>(ScreenHeight - std::max(16, TextHeight()));
     for (auto it = AnnouncementList.begin(); it != AnnouncementList.end();) {
         Announcement& a = *it;
         ++a.tick;
@@ -120,7 +125,7 @@ void DrawAnnouncements() {
             SetDrawColor(255, 255, 255, 1);
         }
         DrawText(a.txt, 0, y);
-        y -= 14;
+        y -= static_cast<float>(step);
         if (a.tick >= 180) {
             it = AnnouncementList.erase(it);
         } else {
