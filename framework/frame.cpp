@@ -16,6 +16,8 @@
 #include "music/music.h"
 #include "platform/platform.h"
 
+bool FrameEndDefersTermination = false;
+
 namespace {
 
 // Pacing aims at 60 frames a second with 2 ms of slack: at least 14.67 ms
@@ -134,6 +136,7 @@ int FrameEnd(int rate, int flag, int showPointer) {
     LastFrameTime = MilliSecs();
     SkipFrame = 1 - SkipFrame;
 
+    if (FrameEndDefersTermination && AppTerminating()) return result;
     if ((KeyDown(115) && (KeyDown(164) || KeyDown(165))) || AppTerminate()) ClosingScreen();
     return result;
 }

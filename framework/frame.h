@@ -9,6 +9,10 @@
 // 1 draws the pointer icon. Returns 0, or the pause menu's 1 (continue) or
 // 99 (quit) when it was opened during this call.
 int FrameEnd(int rate, int flag, int showPointer);
+// While true, the session ending (SIGTERM) does not leave from FrameEnd: the
+// screen that set it finishes its work first (name entry lets the game be
+// filed) and then leaves through ClosingScreen itself.
+extern bool FrameEndDefersTermination;
 // The pause menu over a snapshot of the frame; 1 continue, 99 quit.
 int PauseMenu();
 // Saves the back buffer as a PNG in "Files/" and announces it.

@@ -11,6 +11,7 @@
 #include "app/globals.h"
 #include "draw/draw.h"
 #include "draw/strings.h"
+#include "framework/closing.h"
 #include "framework/frame.h"
 #include "game/effects.h"
 #include "platform/platform.h"
@@ -219,4 +220,10 @@ void PlayRound() {
     PlayState = 0;
     EnterName();
     FileRoundScore(round.endCode);
+    // Written now, not only at the closing screen: a game filed is on disk
+    // when the title shows it, and a failed save is told there at once.
+    SaveScores();
+    // Ended by the session during name entry: the game is filed and saved,
+    // so leave now the way every screen does.
+    if (AppTerminating()) ClosingScreen();
 }

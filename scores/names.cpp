@@ -12,8 +12,9 @@ namespace {
 bool ConfirmInputHeld() { return KeyDown(27) || KeyDown(13) || MouseDown(1); }
 
 // Polls without drawing; the 1 ms sleep keeps the wait off the processor.
+// The session ending (SIGTERM) stops the wait: nobody will let go.
 void WaitForConfirmRelease() {
-    while (ConfirmInputHeld()) Delay(1);
+    while (ConfirmInputHeld() && !AppTerminating()) Delay(1);
 }
 
 }  // namespace
@@ -26,7 +27,13 @@ void EnterName() {
     const int W = ScreenWidth;
     const int H = ScreenHeight;
     bool done = false;
-    while (!done) {
+    // The session ending (SIGTERM) confirms the name typed so far: the round
+    // files the game and then leaves, so the frame end must not leave first.
+    struct Defer {
+        Defer() { FrameEndDefersTermination = true; }
+        ~Defer() { FrameEndDefersTermination = false; }
+    } defer;
+    while (!done && !AppTerminating()) {
         BeginFrame(1);
         DrawBackdrop();
 
