@@ -85,8 +85,10 @@ public:
 RenderBackend* CurrentRenderer();
 
 // Software renderer: draws into its own memory buffer; present (may be empty)
-// is given the finished frame at each Present.
-using PresentFn = std::function<void(const uint32_t* argb, int width, int height)>;
+// is given the finished frame at each Present, with `repeat` true when its
+// pixels are exactly those the previous call was given (nothing was filled
+// in between), so a presenter that kept them need not copy them again.
+using PresentFn = std::function<void(const uint32_t* argb, int width, int height, bool repeat)>;
 std::unique_ptr<RenderBackend> CreateSoftRenderer(int width, int height, PresentFn present);
 // How software renderers created from now on rasterise: `workers` threads
 // (the drawing thread among them; 0 = one per processor), and the wide SIMD

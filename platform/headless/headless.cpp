@@ -156,7 +156,7 @@ public:
     bool Fullscreen() const override { return g_hl.fullscreen; }
 
 private:
-    static void Present(const uint32_t* argb, int width, int height) {
+    static void Present(const uint32_t* argb, int width, int height, bool) {
         g_hl.frame.assign(argb, argb + static_cast<size_t>(width) * static_cast<size_t>(height));
         g_hl.frameW = width;
         g_hl.frameH = height;

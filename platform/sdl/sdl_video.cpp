@@ -99,6 +99,7 @@ public:
         if (window_) SDL_DestroyWindow(window_);
         texture_ = nullptr;
         sdlRenderer_ = nullptr;
+        shownSurface_ = nullptr;
         context_ = nullptr;
         window_ = nullptr;
         fullscreen_ = false;
@@ -187,8 +188,8 @@ private:
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (surface) {
             g_presentPath = "surface";
-            return plat::CreateSoftRenderer(width, height, [this](const uint32_t* argb, int w, int h) {
-                PresentToSurface(argb, w, h);
+            return plat::CreateSoftRenderer(width, height, [this](const uint32_t* argb, int w, int h, bool repeat) {
+                PresentToSurface(argb, w, h, repeat);
             });
         }
         sdlRenderer_ = SDL_CreateRenderer(window_, -1, 0);
@@ -197,18 +198,31 @@ private:
                                      SDL_TEXTUREACCESS_STREAMING, width, height);
         if (!texture_) return nullptr;
         g_presentPath = "texture";
-        return plat::CreateSoftRenderer(width, height, [this](const uint32_t* argb, int w, int h) {
+        return plat::CreateSoftRenderer(width, height, [this](const uint32_t* argb, int w, int h, bool) {
             SDL_UpdateTexture(texture_, nullptr, argb, w * 4);
             SDL_RenderCopy(sdlRenderer_, texture_, nullptr, nullptr);
             SDL_RenderPresent(sdlRenderer_);
         });
     }
 
-    void PresentToSurface(const uint32_t* argb, int w, int h) {
+    void PresentToSurface(const uint32_t* argb, int w, int h, bool repeat) {
         // The surface is re-fetched each frame: SDL replaces it when the
         // window changes size.
         SDL_Surface* s = SDL_GetWindowSurface(window_);
         if (!s) return;
+        // A frame that repeats the last one is already in the surface, as
+        // long as that is the same surface of the same size: only shown.
+        const bool kept = repeat && s == shownSurface_ && s->w == shownW_ && s->h == shownH_ &&
+                          w == shownFrameW_ && h == shownFrameH_;
+        shownSurface_ = s;
+        shownW_ = s->w;
+        shownH_ = s->h;
+        shownFrameW_ = w;
+        shownFrameH_ = h;
+        if (kept) {
+            SDL_UpdateWindowSurface(window_);
+            return;
+        }
         const int cw = w < s->w ? w : s->w;
         const int ch = h < s->h ? h : s->h;
         if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
@@ -276,6 +290,9 @@ private:
     SDL_GLContext context_ = nullptr;
     SDL_Renderer* sdlRenderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    // What the window surface was last given (PresentToSurface).
+    SDL_Surface* shownSurface_ = nullptr;
+    int shownW_ = 0, shownH_ = 0, shownFrameW_ = 0, shownFrameH_ = 0;
     std::string caption_;
     bool cursor_ = true;
     bool fullscreen_ = false;

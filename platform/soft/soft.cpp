@@ -152,11 +152,16 @@ public:
 
     void Submit() override {
         if (pool_.Count() == 1 || pool_.Running()) return;
-        if (clearPending_ || !entries_.empty()) pool_.Start(bands_, &RasteriseBand, this);
+        if ((clearPending_ || !entries_.empty()) && !RepeatsLastFill()) {
+            ++fills_;
+            pool_.Start(bands_, &RasteriseBand, this);
+        }
     }
     void Present(bool) override {
         Rasterise();
-        if (present_) present_(pixels_.data(), width_, height_);
+        const bool repeat = presentedFills_ == fills_;
+        presentedFills_ = fills_;
+        if (present_) present_(pixels_.data(), width_, height_, repeat);
     }
 
     void ReadPixels(int x, int y, int w, int h, uint32_t* argb) override {
@@ -178,6 +183,9 @@ public:
     // drawn with it first.
     void TextureChanging(const Texture& t) {
         if (t.soft_list == list_ && (clearPending_ || !entries_.empty())) Rasterise();
+        // Lists get rising identities, so a texture the kept list read is
+        // marked with that list or a later one.
+        if (t.soft_list >= lastId_) lastValid_ = false;
     }
 
     int Workers() const { return pool_.Count(); }
@@ -197,7 +205,37 @@ private:
         list_ = g_nextList.fetch_add(1);
     }
 
-    // Space for one command of `bytes` at the end of the buffer.
+    // The list just filled (or found to repeat the last fill) becomes the
+    // kept one when it began with a clear, since the back buffer then holds
+    // exactly what it draws; a list drawn over an earlier picture changes the
+    // buffer in a way no kept list describes.
+    void Retire() {
+        if (clearPending_) {
+            std::swap(commands_, lastCommands_);
+            std::swap(capacity_, lastCapacity_);
+            entries_.swap(lastEntries_);
+            lastUsed_ = used_;
+            lastClear_ = clearColor_;
+            lastId_ = list_;
+            lastValid_ = true;
+        } else if (!entries_.empty()) {
+            lastValid_ = false;
+        }
+        DropList();
+    }
+
+    // True when the pending list is the kept list again, byte for byte,
+    // while the back buffer still holds that list's picture and no texture
+    // it reads has changed: filling it again would write the same bits.
+    // Commands carry no pointer into the back buffer and no stray bytes
+    // (Append zeroes them), so equal bytes mean equal draws.
+    bool RepeatsLastFill() const {
+        return lastValid_ && clearPending_ && clearColor_ == lastClear_ && used_ == lastUsed_ &&
+               entries_.size() == lastEntries_.size() &&
+               std::memcmp(commands_.get(), lastCommands_.get(), used_) == 0;
+    }
+
+    // Space for one command of `bytes` at the end of the buffer, zeroed.
     Command* Append(size_t bytes) {
         if (used_ + bytes > capacity_) {
             size_t grown = std::max<size_t>(capacity_ * 2, 64 * 1024);
@@ -207,7 +245,9 @@ private:
             commands_ = std::move(bigger);
             capacity_ = grown;
         }
-        auto* c = reinterpret_cast<Command*>(reinterpret_cast<char*>(commands_.get()) + used_);
+        char* at = reinterpret_cast<char*>(commands_.get()) + used_;
+        std::memset(at, 0, bytes);
+        auto* c = reinterpret_cast<Command*>(at);
         used_ += bytes;
         return c;
     }
@@ -221,7 +261,7 @@ private:
                              (planes ? sizeof(ColorPlanes) : 0);
         const uint32_t offset = static_cast<uint32_t>(used_);
         Command* c = Append(bytes);
-        c->ctx = ctx;
+        std::memcpy(&c->ctx, &ctx, sizeof ctx);  // its padding too, zeroed in Setup
         c->fn = fn;
         c->points = n;
         c->gouraud = planes != nullptr;
@@ -237,8 +277,11 @@ private:
     // started) and starts an empty one.
     void Rasterise() {
         if (pool_.Running()) pool_.Finish();
-        else if (clearPending_ || !entries_.empty()) pool_.Run(bands_, &RasteriseBand, this);
-        DropList();
+        else if ((clearPending_ || !entries_.empty()) && !RepeatsLastFill()) {
+            ++fills_;
+            pool_.Run(bands_, &RasteriseBand, this);
+        }
+        Retire();
     }
     // Waits for a fill Submit started, if any.
     void Settle() {
@@ -287,9 +330,7 @@ private:
     // a, b, c; planes is filled when the corners' colours differ.
     void Setup(SpanCtx& ctx, soft::SpanFn& fn, ColorPlanes& planes, bool& gouraud, Texture* tex,
                int blend, const Vertex& a, const Vertex& b, const Vertex& c) const {
-        ctx.buffer = nullptr;
-        ctx.pitch = 0;
-        ctx.planes = nullptr;
+        std::memset(&ctx, 0, sizeof ctx);  // the list compares commands as bytes
         gouraud = !(a.color == b.color && a.color == c.color);
         ctx.color = a.color;
         ctx.ca = a.color >> 24;
@@ -453,6 +494,18 @@ private:
     std::unique_ptr<uint64_t[]> commands_;
     size_t capacity_ = 0, used_ = 0;  // bytes
     std::vector<Entry> entries_;
+    // The last list filled after a clear, kept (buffers swapped, not copied)
+    // so that a frame drawing exactly the same is not filled again: an
+    // unchanged title screen costs its recording, not its pixels.
+    std::unique_ptr<uint64_t[]> lastCommands_;
+    size_t lastCapacity_ = 0, lastUsed_ = 0;
+    std::vector<Entry> lastEntries_;
+    uint32_t lastClear_ = 0;
+    uint64_t lastId_ = ~uint64_t(0);
+    bool lastValid_ = false;
+    // Fills that changed the back buffer, and their count at the last
+    // Present (one behind at first, so the first frame is never a repeat).
+    uint64_t fills_ = 0, presentedFills_ = ~uint64_t(0);
 };
 
 SoftRenderer* AsSoft(RenderBackend* r) {

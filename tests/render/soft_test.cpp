@@ -112,7 +112,7 @@ TEST(Soft, FarAndBrokenVerticesAreSafe) {
 TEST(Soft, ReadBackAndPresent) {
     int shown = 0;
     uint32_t seen = 0;
-    auto r = Make(8, 6, [&](const uint32_t* argb, int w, int h) {
+    auto r = Make(8, 6, [&](const uint32_t* argb, int w, int h, bool) {
         ++shown;
         seen = argb[size_t(h - 1) * w + (w - 1)];
     });
