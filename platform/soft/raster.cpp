@@ -19,17 +19,34 @@ inline int64_t FloorDiv(int64_t a, int64_t b) {
     return q;
 }
 
+// floor(a / b) and the remainder for b > 0 and |a| < 2^52, from the
+// double quotient (off by at most 2 after truncation) and exact integer
+// corrections: a 64-bit integer division costs tens of cycles, and every
+// draw's edges take two per band they cross.
+inline int64_t FloorDivRem(int64_t a, int64_t b, int64_t* rem) {
+    int64_t q = static_cast<int64_t>(static_cast<double>(a) / static_cast<double>(b));
+    int64_t r = a - q * b;
+    while (r < 0) {
+        --q;
+        r += b;
+    }
+    while (r >= b) {
+        ++q;
+        r -= b;
+    }
+    *rem = r;
+    return q;
+}
+
 // One edge's bound on x, tracked row by row: x >= q (lower) or x <= q (upper),
-// q = floor(num / div), num advancing by `step` each row.
+// q = floor(num / div), num advancing by `step` each row. Values stay within
+// the guard band's products, far below 2^52.
 struct Bound {
     int64_t q, rem, div, stepQ, stepRem;
-    bool lower;
     void Start(int64_t num, int64_t d, int64_t step) {
         div = d;
-        q = FloorDiv(num, d);
-        rem = num - q * d;
-        stepQ = FloorDiv(step, d);
-        stepRem = step - stepQ * d;
+        q = FloorDivRem(num, d, &rem);
+        stepQ = FloorDivRem(step, d, &stepRem);
     }
     void Next() {
         // Without a branch: whether a row carries follows the edge's slope,
@@ -44,6 +61,38 @@ struct Bound {
 
 // ceil(a / 256) and floor(a / 256) in fixed-point units.
 inline int64_t CeilDivSub(int64_t a) { return -FloorDiv(-a, SubPixel); }
+
+// The rows of a fill: each row's span is the tightest of its bounds. L and
+// U fix the counts of lower and upper bounds so they stay in registers
+// (0 = given at run time).
+template <int L, int U>
+void Rows(Bound* lower, Bound* upper, int64_t rowFirst, int64_t rowLast, int width, SpanFn span,
+          const void* ctx, int lowers = L, int uppers = U) {
+    const int nl = L ? L : lowers, nu = U ? U : uppers;
+    Bound lo_[L ? L : 1], hi_[U ? U : 1];
+    Bound* lb = lower;
+    Bound* ub = upper;
+    if (L) {
+        for (int i = 0; i < nl; ++i) lo_[i] = lower[i];
+        lb = lo_;
+    }
+    if (U) {
+        for (int i = 0; i < nu; ++i) hi_[i] = upper[i];
+        ub = hi_;
+    }
+    for (int64_t row = rowFirst; row <= rowLast; ++row) {
+        int64_t lo = 0, hi = width - 1;
+        for (int i = 0; i < nl; ++i) {
+            lo = std::max(lo, lb[i].q);
+            lb[i].Next();
+        }
+        for (int i = 0; i < nu; ++i) {
+            hi = std::min(hi, ub[i].q);
+            ub[i].Next();
+        }
+        if (lo <= hi) span(ctx, static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi) + 1);
+    }
+}
 
 }  // namespace
 
@@ -108,8 +157,9 @@ void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEn
 
     // Every bound starts at this row; horizontal edges may raise rowFirst.
     const int64_t startRow = rowFirst;
-    Bound bounds[16];
-    int count = 0;
+    // Edges going up bound x from below, edges going down from above.
+    Bound lower[16], upper[16];
+    int lowers = 0, uppers = 0;
     for (int i = 0; i < n; ++i) {
         int ia = reversed ? n - 1 - i : i;
         int ib = reversed ? (ia == 0 ? n - 1 : ia - 1) : (ia + 1 == n ? 0 : ia + 1);
@@ -132,34 +182,26 @@ void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEn
         const int64_t a = -SubPixel * dy;
         const int64_t k = dx * (startRow * SubPixel + SubPixel / 2 - y0) - dy * (SubPixel / 2 - x0);
         const int64_t kStep = dx * SubPixel;
-        Bound& b = bounds[count++];
         if (a > 0) {
             // x >= ceil(−(K + bias) / A) = floor((−(K + bias) + A − 1) / A)
-            b.lower = true;
-            b.Start(-(k + bias) + a - 1, a, -kStep);
+            lower[lowers++].Start(-(k + bias) + a - 1, a, -kStep);
         } else {
             // x <= floor((K + bias) / −A)
-            b.lower = false;
-            b.Start(k + bias, -a, kStep);
+            upper[uppers++].Start(k + bias, -a, kStep);
         }
     }
     if (rowFirst > rowLast) return;
     // Rows skipped by a horizontal edge's limit still advance the bounds.
-    for (int64_t r = startRow; r < rowFirst; ++r)
-        for (int i = 0; i < count; ++i) bounds[i].Next();
-
-    for (int64_t row = rowFirst; row <= rowLast; ++row) {
-        int64_t lo = 0, hi = width - 1;
-        for (int i = 0; i < count; ++i) {
-            Bound& b = bounds[i];
-            if (b.lower)
-                lo = std::max(lo, b.q);
-            else
-                hi = std::min(hi, b.q);
-            b.Next();
-        }
-        if (lo <= hi) span(ctx, static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi) + 1);
+    for (int64_t r = startRow; r < rowFirst; ++r) {
+        for (int i = 0; i < lowers; ++i) lower[i].Next();
+        for (int i = 0; i < uppers; ++i) upper[i].Next();
     }
+    if (lowers == 2 && uppers == 2)  // any quad whose sides all slant
+        Rows<2, 2>(lower, upper, rowFirst, rowLast, width, span, ctx);
+    else if (lowers == 1 && uppers == 1)  // a quad with level top and bottom
+        Rows<1, 1>(lower, upper, rowFirst, rowLast, width, span, ctx);
+    else
+        Rows<0, 0>(lower, upper, rowFirst, rowLast, width, span, ctx, lowers, uppers);
 }
 
 }  // namespace plat::soft

@@ -84,6 +84,9 @@ constexpr size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 // buffers stay small enough to sit in the caches, and their memory bounded.
 constexpr size_t ListLimitBytes = size_t(2) << 20;
 
+// Rows per raster band, about (bands split the height evenly).
+constexpr int BandRows = 32;
+
 class SoftRenderer;
 // The live software renderers (normally one), for textures that change or
 // go while a list still reads them. Touched on the drawing thread only.
@@ -110,11 +113,12 @@ public:
           pool_(ResolveWorkers(options.workers)),
           wide_(options.wideSpans && soft::WideSpansSupported()),
           list_(g_nextList.fetch_add(1)) {
-        // More bands than workers, so a worker held up by another program
-        // costs the frame one band rather than half of it; no band thinner
-        // than 16 rows.
-        const int workers = pool_.Count();
-        bands_ = workers == 1 ? 1 : std::clamp(height_ / 16, 1, workers * 4);
+        // Bands of about BandRows rows, also for one worker: a band's pixels
+        // (800 × 32 × 4 bytes = 100 KiB) stay in the core's cache while every
+        // draw over it is filled, where a whole frame would not; and with
+        // many more bands than workers, a worker held up by another program
+        // costs the frame one band rather than half of it.
+        bands_ = std::clamp(height_ / BandRows, 1, 256);
         Live().push_back(this);
     }
 

@@ -23,17 +23,27 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::TakeJobs() {
+    // Threads past the round's helper count sit it out: a round run while
+    // the caller waits uses the caller and one thread fewer, so as many
+    // take jobs as there are workers, and none waits for a core.
+    if (helpers_.fetch_sub(1, std::memory_order_relaxed) <= 0) return;
+    TakeAll();
+}
+
+void WorkerPool::TakeAll() {
     for (int job = next_.fetch_add(1, std::memory_order_relaxed); job < jobs_;
          job = next_.fetch_add(1, std::memory_order_relaxed))
         fn_(ctx_, job);
 }
 
 void WorkerPool::Run(int jobs, JobFn fn, void* ctx) {
-    Start(jobs, fn, ctx);
+    Begin(jobs, fn, ctx, count_ - 1);
     Finish();
 }
 
-void WorkerPool::Start(int jobs, JobFn fn, void* ctx) {
+void WorkerPool::Start(int jobs, JobFn fn, void* ctx) { Begin(jobs, fn, ctx, count_); }
+
+void WorkerPool::Begin(int jobs, JobFn fn, void* ctx, int helpers) {
     if (started_) Finish();
     if (jobs <= 0) return;
     {
@@ -42,6 +52,7 @@ void WorkerPool::Start(int jobs, JobFn fn, void* ctx) {
         ctx_ = ctx;
         jobs_ = jobs;
         next_.store(0, std::memory_order_relaxed);
+        helpers_.store(helpers, std::memory_order_relaxed);
         busy_ = static_cast<int>(threads_.size());
         ++round_;
     }
@@ -52,7 +63,7 @@ void WorkerPool::Start(int jobs, JobFn fn, void* ctx) {
 void WorkerPool::Finish() {
     if (!started_) return;
     started_ = false;
-    TakeJobs();
+    TakeAll();
     if (threads_.empty()) return;
     // Every thread has left the round only when it has finished the jobs it
     // took, so the caller may reuse whatever the jobs read once this returns.

@@ -2,8 +2,9 @@
 //
 // A pool of `count` workers, started with it and joined when it is
 // destroyed, so closing the renderer leaves no thread behind. Run hands out
-// jobs 0..jobs−1, each to exactly one worker, and returns when all are done;
-// the threads sleep between runs. Start does the same without waiting: the
+// jobs 0..jobs−1, each to exactly one worker (the caller and count − 1 of
+// the threads), and returns when all are done; the threads sleep between
+// runs. Start does the same without waiting: the
 // pool's threads work while the caller goes on, and Finish (the caller
 // helping with what is left) waits for them. With a count of 1 there are no
 // threads: Start does nothing and the caller does every job in Finish.
@@ -36,8 +37,10 @@ public:
     bool Running() const { return started_; }
 
 private:
+    void Begin(int jobs, JobFn fn, void* ctx, int helpers);
     void Loop();
-    void TakeJobs();
+    void TakeJobs();  // a pool thread's share of the round
+    void TakeAll();   // jobs until none is left
 
     int count_;
     bool started_ = false;  // a round is out; touched by the caller only
@@ -52,6 +55,7 @@ private:
     void* ctx_ = nullptr;
     int jobs_ = 0;
     std::atomic<int> next_{0};
+    std::atomic<int> helpers_{0};  // pool threads still allowed into the round
 };
 
 // Processors this process may run on (at least 1).
