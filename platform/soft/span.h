@@ -39,7 +39,7 @@ struct ColorPlanes {
 };
 
 struct SpanCtx {
-    uint32_t* buffer;  // the back buffer, `pitch` pixels per row
+    uint32_t* buffer;  // the back buffer, `pitch` pixels per row, all of them in the picture
     int pitch;
     // Texture: texel coordinates in 16.16 fixed point
     const uint32_t* texels;
@@ -57,8 +57,8 @@ struct SpanCtx {
 // The span loop for a blend (any int; unknown = solid), a TexMode, a tint
 // (colour other than opaque white) and per-corner colour.
 SpanFn PickSpan(int blend, int tex, bool tint, bool gouraud);
-// The wide loop for the same, or null where there is none (it only pays on
-// the hot spans: nearest-sampled textures and flat fills, flat colour).
+// The wide loop for the same, or null where there is none (every blend and
+// sampling with one colour per draw; per-corner colour has none).
 // Call only when WideSpansSupported().
 SpanFn PickWideSpan(int blend, int tex, bool tint, bool gouraud);
 // True when this processor runs the wide loops.

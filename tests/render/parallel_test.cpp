@@ -86,6 +86,23 @@ void TextLinesOvals() {
         DrawOval(20.0f * i, 300 - 5.0f * i, 30 + 4.0f * i, 20 + 3.0f * i);
     }
 }
+// Glyphs from alpha-only atlases, nearest (mono) and bilinear (smooth), in
+// every blend, tinted and turned.
+void GlyphBlends() {
+    const Font mono = LoadImageFont(SansPath, 19, 1), smooth = LoadImageFont(SansPath, 19, 4);
+    for (int blend = 1; blend <= 5; ++blend) {
+        SetBlend(blend);
+        SetColor(60 * blend, 250 - 40 * blend, 90 + 30 * blend);
+        SetAlpha(0.2f * blend);
+        SetRotation(7.0f * blend);
+        SetScale(1.0f + 0.3f * blend, 1.5f);
+        SetImageFont(blend % 2 ? mono : smooth);
+        DrawText("Wide glyphs 0123", 10, 60.0f * blend);
+        SetImageFont(blend % 2 ? smooth : mono);
+        DrawText("Wide glyphs 4567", 330, 60.0f * blend + 25);
+    }
+    SetImageFont(nullptr);
+}
 void Sprites() {
     const Image icon = MakeImage(16, 16, 4, ImageMasked);
     DrawSprites(icon);
@@ -134,6 +151,7 @@ TEST(ParallelRaster, EveryWorkerCountAndSpanWidthGivesTheSameBytes) {
     } scenes[] = {{"blends", Blends},
                   {"images", Images},
                   {"text", TextLinesOvals},
+                  {"glyph_blends", GlyphBlends},
                   {"sprites", Sprites},
                   {"sprites_filled_early", SpritesFilledEarly}};
     const struct {
