@@ -85,7 +85,7 @@ constexpr size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 constexpr size_t ListLimitBytes = size_t(2) << 20;
 
 // Rows per raster band, about (bands split the height evenly).
-constexpr int BandRows = 32;
+constexpr int BandRows = 64;
 
 class SoftRenderer;
 // The live software renderers (normally one), for textures that change or
@@ -114,11 +114,12 @@ public:
           wide_(options.wideSpans && soft::WideSpansSupported()),
           list_(g_nextList.fetch_add(1)) {
         // Bands of about BandRows rows, also for one worker: a band's pixels
-        // (800 × 32 × 4 bytes = 100 KiB) stay in the core's cache while every
+        // (800 × 64 × 4 bytes = 200 KiB) stay in the core's cache while every
         // draw over it is filled, where a whole frame would not; and with
         // many more bands than workers, a worker held up by another program
         // costs the frame one band rather than half of it.
         bands_ = std::clamp(height_ / BandRows, 1, 256);
+        bandLists_.resize(static_cast<size_t>(bands_));
         Live().push_back(this);
     }
 
@@ -204,6 +205,7 @@ private:
     // ---- the command list ------------------------------------------------
     void DropList() {
         entries_.clear();
+        for (std::vector<uint32_t>& b : bandLists_) b.clear();
         used_ = 0;
         clearPending_ = false;
         list_ = g_nextList.fetch_add(1);
@@ -274,6 +276,8 @@ private:
         if (planes)
             std::memcpy(tailBytes + Align8(sizeof(FixPoint) * n), planes, sizeof(ColorPlanes));
         entries_.push_back(Entry{first, last, offset});
+        for (int band = BandOf(first), end = BandOf(last); band <= end; ++band)
+            bandLists_[static_cast<size_t>(band)].push_back(offset);
         if (tex) tex->soft_list = list_;
     }
 
@@ -296,17 +300,25 @@ private:
         static_cast<SoftRenderer*>(self)->Band(band);
     }
 
+    int BandBegin(int band) const { return static_cast<int>(int64_t(height_) * band / bands_); }
+    // The band holding row y (0 <= y < height).
+    int BandOf(int y) const {
+        int band = static_cast<int>(int64_t(y) * bands_ / height_);
+        while (band > 0 && BandBegin(band) > y) --band;
+        while (band + 1 < bands_ && BandBegin(band + 1) <= y) ++band;
+        return band;
+    }
+
     void Band(int band) {
-        const int rowBegin = static_cast<int>(int64_t(height_) * band / bands_);
-        const int rowEnd = static_cast<int>(int64_t(height_) * (band + 1) / bands_);
+        const int rowBegin = BandBegin(band);
+        const int rowEnd = BandBegin(band + 1);
         if (rowBegin >= rowEnd) return;
         if (clearPending_)
             std::fill(pixels_.begin() + static_cast<size_t>(rowBegin) * width_,
                       pixels_.begin() + static_cast<size_t>(rowEnd) * width_, clearColor_);
         const char* base = reinterpret_cast<const char*>(commands_.get());
-        for (const Entry& e : entries_) {
-            if (e.last < rowBegin || e.first >= rowEnd) continue;
-            const Command& c = *reinterpret_cast<const Command*>(base + e.offset);
+        for (const uint32_t offset : bandLists_[static_cast<size_t>(band)]) {
+            const Command& c = *reinterpret_cast<const Command*>(base + offset);
             const auto* pts = reinterpret_cast<const FixPoint*>(&c + 1);
             SpanCtx ctx = c.ctx;
             ctx.buffer = pixels_.data();
@@ -498,6 +510,9 @@ private:
     std::unique_ptr<uint64_t[]> commands_;
     size_t capacity_ = 0, used_ = 0;  // bytes
     std::vector<Entry> entries_;
+    // Each band's commands (offsets into the buffer) in list order, so a
+    // band reads only the draws that touch it.
+    std::vector<std::vector<uint32_t>> bandLists_;
     // The last list filled after a clear, kept (buffers swapped, not copied)
     // so that a frame drawing exactly the same is not filled again: an
     // unchanged title screen costs its recording, not its pixels.
