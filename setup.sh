@@ -8,7 +8,7 @@ PACKAGES=(
   libsdl2-dev libgl-dev libpng-dev zlib1g-dev libfreetype-dev
   libvorbis-dev libogg-dev libopenal1
   googletest libgtest-dev
-  libsqlite3-dev libsodium-dev
+  libsqlite3-dev libsodium-dev libpq-dev postgresql
   fonts-quicksand fonts-dejavu-extra fonts-routed-gothic fonts-dotgothic16
   xvfb xdotool x11-utils libgl1-mesa-dri
   clang libclang-rt-dev

@@ -194,7 +194,11 @@ int main(int argc, char** argv) {
     // and dropped so the server never waits on a full pipe.
     std::string first;
     char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
+    while (first.find("listening on") == std::string::npos) {
+        first.clear();
+        while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
+        if (first.empty()) break;
+    }
     const size_t colon = first.rfind("127.0.0.1:");
     if (colon == std::string::npos) {
         std::fprintf(stderr, "bench: %s did not start: %s\n", server.c_str(), first.c_str());

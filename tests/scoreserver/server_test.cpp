@@ -6,13 +6,17 @@ using namespace servertest;
 
 namespace {
 
-class ServerTest : public testing::Test {
+class ServerTest : public testing::TestWithParam<std::string> {
 protected:
-    fs::path Db() const { return tree.Root() / "scores.sqlite"; }
+    void SetUp() override { SKIP_WITHOUT(db); }
+    fs::path Db() const { return db.where(); }
     ScratchTree tree;
+    TestDatabase db{GetParam(), tree.Root()};
 };
 
-TEST_F(ServerTest, GameRequestsRegisterSubmitAndFetch) {
+INSTANTIATE_TEST_SUITE_P(Stores, ServerTest, StoreKinds, KindName);
+
+TEST_P(ServerTest, GameRequestsRegisterSubmitAndFetch) {
     ServerProcess server(Db());
     const std::string payload = LoginPayload("Anna", "secret");
     const std::string login = server.Get(LoginPath(payload));
@@ -23,7 +27,7 @@ TEST_F(ServerTest, GameRequestsRegisterSubmitAndFetch) {
     const Scores game = Game(777, 20261209120000);
     EXPECT_EQ(Body(server.Get(ScorePath(ScorePayload("Anna", "secret", game)))), "OK");
     const std::string table = Body(server.Get(TablePath(1)));
-    EXPECT_EQ(table.substr(0, table.find('\n')), "777|Ann|5|20261209120000|0|1|0|0");
+    EXPECT_EQ(table.substr(0, table.find('\n')), "777|Anna|5|20261209120000|0|1|0|0");
     // A table nobody played answers with the HTML page the game looks for.
     const std::string missing = server.Get(TablePath(2));
     EXPECT_EQ(Status(missing), 404);
@@ -38,7 +42,7 @@ TEST_F(ServerTest, GameRequestsRegisterSubmitAndFetch) {
     for (const auto& line : log) EXPECT_EQ(line.find(payload.substr(0, 16)), std::string::npos);
 }
 
-TEST_F(ServerTest, HostileRequestsAreRefusedAndChangeNothing) {
+TEST_P(ServerTest, HostileRequestsAreRefusedAndChangeNothing) {
     ServerProcess server(Db(), {"--timeout-ms", "1500"});
     server.Get(LoginPath(LoginPayload("Anna", "secret")));
     server.Get(ScorePath(ScorePayload("Anna", "secret", Game(10, 1))));
@@ -79,7 +83,7 @@ TEST_F(ServerTest, HostileRequestsAreRefusedAndChangeNothing) {
     EXPECT_EQ(after.scores, before.scores);
 }
 
-TEST_F(ServerTest, ConnectionsBeyondTheCapAreTurnedAway) {
+TEST_P(ServerTest, ConnectionsBeyondTheCapAreTurnedAway) {
     ServerProcess server(Db(), {"--max-connections", "2", "--timeout-ms", "3000"});
     const int a = Connect(server.port()), b = Connect(server.port());
     // Wait until both are being served (their threads hold the two places).
@@ -95,7 +99,7 @@ TEST_F(ServerTest, ConnectionsBeyondTheCapAreTurnedAway) {
     EXPECT_EQ(Status(reply), 404);
 }
 
-TEST_F(ServerTest, DataOutlivesAKillAndAStop) {
+TEST_P(ServerTest, DataOutlivesAKillAndAStop) {
     {
         ServerProcess server(Db());
         server.Get(LoginPath(LoginPayload("Anna", "secret")));

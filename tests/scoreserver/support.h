@@ -28,6 +28,10 @@
 #include "tests/framework/support.h"
 #include "tools/scoreserver/store.h"
 
+#ifdef FLINGO_HAVE_LIBPQ
+#include <libpq-fe.h>
+#endif
+
 namespace servertest {
 
 namespace fs = std::filesystem;
@@ -89,9 +93,16 @@ inline std::string TablePath(int64_t id) {
     return "/enscore/tables/283/" + std::to_string(id) + ".txt";
 }
 
-// Connects to 127.0.0.1:port; -1 when refused.
-inline int Connect(int port) {
+// Connects to 127.0.0.1:port from `from` (another loopback address stands
+// for another client); -1 when refused.
+inline int Connect(int port, const char* from = nullptr) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (from) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        ::inet_pton(AF_INET, from, &local.sin_addr);
+        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(static_cast<uint16_t>(port));
@@ -129,8 +140,8 @@ inline std::string GameRequest(const std::string& path) {
 }
 
 // Sends raw bytes, returns the whole reply ("" when nobody listens).
-inline std::string Exchange(int port, const std::string& bytes) {
-    const int fd = Connect(port);
+inline std::string Exchange(int port, const std::string& bytes, const char* from = nullptr) {
+    const int fd = Connect(port, from);
     if (fd < 0) return "";
     SendText(fd, bytes);
     std::string reply = ReadToClose(fd);
@@ -170,8 +181,11 @@ public:
         }
         ::close(out[1]);
         out_ = out[0];
-        // The first line names the port.
-        const std::string first = NextLine(10000);
+        // The database line first, then the one that names the port.
+        std::string first;
+        start_.clear();
+        for (int i = 0; i < 4 && first.find("listening on") == std::string::npos; ++i)
+            start_.push_back(first = NextLine(10000));
         const size_t colon = first.rfind("127.0.0.1:");
         ASSERT_NE(colon, std::string::npos) << "server said: " << first;
         port_ = std::stoi(first.substr(colon + 10));
@@ -208,7 +222,11 @@ public:
     }
 
     int port() const { return port_; }
-    std::string Get(const std::string& path) const { return Exchange(port_, GameRequest(path)); }
+    // The lines up to the one naming the port (the database, its size).
+    const std::vector<std::string>& StartLog() const { return start_; }
+    std::string Get(const std::string& path, const char* from = nullptr) const {
+        return Exchange(port_, GameRequest(path), from);
+    }
 
     // The log so far; waits a moment for the line of a request just answered.
     std::vector<std::string> Log(size_t atLeast = 0) {
@@ -242,15 +260,75 @@ private:
     int port_ = 0;
     std::thread reader_;
     std::mutex mutex_;
-    std::vector<std::string> lines_;
+    std::vector<std::string> lines_, start_;
 };
 
 // What the database holds, read beside a running server.
 inline scoreserver::StoreCounts CountsIn(const fs::path& db) {
-    scoreserver::ScoreStore store;
     std::string error;
-    if (!store.Open(db.string(), error, true)) return {-1, -1, -1};
-    return store.Counts();
+    auto store = scoreserver::OpenStore(db.string(), error, true);
+    if (!store) return {-1, -1, -1};
+    return store->Counts();
 }
+
+// A fresh database of one kind for one test: "sqlite", a file in `dir`; or
+// "postgresql", a database of its own on the cluster FLINGO_TEST_POSTGRES
+// names ("postgresql://USER@HOST:PORT", as ./test.sh starts it), dropped at
+// the end. Not available() where that kind cannot be had here.
+class TestDatabase {
+public:
+    TestDatabase(const std::string& kind, const fs::path& dir) {
+        if (kind == "sqlite") {
+            where_ = (dir / "scores.sqlite").string();
+            return;
+        }
+#ifdef FLINGO_HAVE_LIBPQ
+        const char* base = std::getenv("FLINGO_TEST_POSTGRES");
+        if (!base || !*base) return;
+        static int made = 0;
+        const std::string name = "flingo_t" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+        if (Admin(std::string(base) + "/postgres", "CREATE DATABASE " + name)) {
+            base_ = base;
+            name_ = name;
+            where_ = base_ + "/" + name_;
+        }
+#endif
+    }
+    ~TestDatabase() {
+        if (!name_.empty()) Admin(base_ + "/postgres", "DROP DATABASE " + name_ + " WITH (FORCE)");
+    }
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    bool available() const { return !where_.empty(); }
+    const std::string& where() const { return where_; }
+
+private:
+    static bool Admin(const std::string& url, const std::string& sql) {
+#ifdef FLINGO_HAVE_LIBPQ
+        PGconn* c = PQconnectdb(url.c_str());
+        bool ok = PQstatus(c) == CONNECTION_OK;
+        if (ok) {
+            PGresult* r = PQexec(c, sql.c_str());
+            ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+            PQclear(r);
+        }
+        PQfinish(c);
+        return ok;
+#else
+        return false;
+#endif
+    }
+    std::string base_, name_, where_;
+};
+
+// The stores every parameterised suite runs on.
+inline const auto StoreKinds = testing::Values(std::string("sqlite"), std::string("postgresql"));
+inline std::string KindName(const testing::TestParamInfo<std::string>& info) { return info.param; }
+
+// Skips a test of a store this machine does not have.
+#define SKIP_WITHOUT(db)                                                              \
+    if (!(db).available())                                                            \
+    GTEST_SKIP() << "no PostgreSQL here: ./test.sh starts one and sets FLINGO_TEST_POSTGRES"
 
 }  // namespace servertest

@@ -30,6 +30,11 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr int LingerMs = 500;
 constexpr size_t LingerBytes = 65536;
 constexpr size_t LingerMax = 1024;
+// Refusals of one kind from one address are logged at most this often.
+constexpr auto RefusalLogEvery = std::chrono::seconds(60);
+// Addresses whose rate and refusals are remembered; beyond this, the ones
+// with nothing to remember (a full bucket, nothing left unlogged) are dropped.
+constexpr size_t RememberedAddresses = 65536;
 
 int MsLeft(SteadyClock::time_point deadline) {
     const auto left =
@@ -121,7 +126,7 @@ void Server::Log(const std::string& text) {
 // ---------------------------------------------------------------------------
 void Server::Run() {
     std::thread closer([this] { RunLinger(); });
-    std::vector<std::thread> workers;
+    std::vector<std::thread> workers, hashers;
     for (int i = 0; i < std::max(1, config_.workers); ++i) {
         try {
             workers.emplace_back([this] { RunWorker(); });
@@ -129,6 +134,14 @@ void Server::Run() {
             break;  // serve with the workers there are
         }
     }
+    for (int i = 0; i < std::max(1, config_.hashThreads); ++i) {
+        try {
+            hashers.emplace_back([this] { RunHasher(); });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    if (hashers.empty()) workers.clear();  // nothing could run; leave at once
 
     std::vector<pollfd> polls;
     while (!workers.empty()) {
@@ -169,7 +182,7 @@ void Server::Run() {
     listenFd_ = -1;
     for (auto& c : reading_) {
         ::close(c.fd);
-        Finished();
+        Finished(c.ip);
     }
     reading_.clear();
     {
@@ -178,6 +191,12 @@ void Server::Run() {
     }
     queueReady_.notify_all();
     for (auto& w : workers) w.join();
+    {
+        std::lock_guard<std::mutex> lock(hashMutex_);
+        hashStop_ = true;
+    }
+    hashReady_.notify_all();
+    for (auto& h : hashers) h.join();
     {
         std::unique_lock<std::mutex> lock(openMutex_);
         openDone_.wait(lock, [this] { return open_ == 0; });
@@ -208,20 +227,52 @@ void Server::Accept() {
         ::inet_ntop(AF_INET, &peer.sin_addr, ip, sizeof ip);
         Connection c;
         c.fd = fd;
-        c.peer = std::string(ip) + ":" + std::to_string(ntohs(peer.sin_port));
-        c.deadline = SteadyClock::now() + std::chrono::milliseconds(config_.timeoutMs);
-        bool room;
+        c.ip = ip;
+        c.peer = c.ip + ":" + std::to_string(ntohs(peer.sin_port));
+        const auto now = SteadyClock::now();
+        c.deadline = now + std::chrono::milliseconds(config_.timeoutMs);
+        const int share = config_.perAddress > 0 ? config_.perAddress
+                                                 : std::max(2, config_.maxConnections / 16);
+        bool room, mine;
         {
             std::lock_guard<std::mutex> lock(openMutex_);
             room = open_ < config_.maxConnections;
+            int& fromIp = openByIp_[c.ip];
+            mine = fromIp < share;
             ++open_;
+            ++fromIp;
         }
-        if (room) {
-            reading_.push_back(std::move(c));
-        } else {
+        if (!room) {
             Refuse(c, 503, "busy");
+        } else if (!mine) {
+            Refuse(c, 503, "too many connections from this address");
+        } else if (!TakeToken(c.ip, now)) {
+            Refuse(c, 429, "too many requests from this address");
+        } else {
+            reading_.push_back(std::move(c));
         }
     }
+}
+
+bool Server::TakeToken(const std::string& ip, Time now) {
+    if (config_.ratePerAddress <= 0) return true;
+    const double burst = std::max(1, config_.burstPerAddress);
+    auto refill = [&](Bucket& b) {
+        b.tokens = std::min(burst, b.tokens + config_.ratePerAddress *
+                                                  std::chrono::duration<double>(now - b.last).count());
+        b.last = now;
+    };
+    if (buckets_.size() >= RememberedAddresses && !buckets_.count(ip)) {
+        for (auto it = buckets_.begin(); it != buckets_.end();) {
+            refill(it->second);
+            it = it->second.tokens >= burst ? buckets_.erase(it) : std::next(it);
+        }
+    }
+    auto [it, fresh] = buckets_.try_emplace(ip, Bucket{burst, now});
+    if (!fresh) refill(it->second);
+    if (it->second.tokens < 1) return false;
+    it->second.tokens -= 1;
+    return true;
 }
 
 bool Server::ReadMore(Connection& c) {
@@ -231,9 +282,9 @@ bool Server::ReadMore(Connection& c) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && errno == EAGAIN) return true;  // more later
         if (n <= 0) {
-            Log(c.peer + " - - closed before a whole request");
+            LogRefusal(c.ip, "closed", c.peer + " - - closed before a whole request");
             ::close(c.fd);
-            Finished();
+            Finished(c.ip);
             return false;
         }
         c.data.append(buffer, static_cast<size_t>(n));
@@ -257,14 +308,38 @@ bool Server::ReadMore(Connection& c) {
 void Server::Refuse(Connection& c, int status, const std::string& result) {
     // The reply is a few dozen bytes: it fits any socket buffer at once.
     SendAll(c.fd, Reply(status, result + "\n"), SteadyClock::now());
-    Log(c.peer + " - " + std::to_string(status) + " " + result);
+    LogRefusal(c.ip, result, c.peer + " - " + std::to_string(status) + " " + result);
     Linger(c.fd);
-    Finished();
+    Finished(c.ip);
 }
 
-void Server::Finished() {
+void Server::Finished(const std::string& ip) {
     std::lock_guard<std::mutex> lock(openMutex_);
+    auto it = openByIp_.find(ip);
+    if (it != openByIp_.end() && --it->second <= 0) openByIp_.erase(it);
     if (--open_ == 0) openDone_.notify_all();
+}
+
+void Server::LogRefusal(const std::string& ip, const std::string& kind, const std::string& line) {
+    const auto now = SteadyClock::now();
+    std::lock_guard<std::mutex> lock(logMutex_);
+    if (refusals_.size() >= RememberedAddresses) {
+        std::erase_if(refusals_, [&](const auto& e) {
+            return e.second.left == 0 || now - e.second.logged >= RefusalLogEvery;
+        });
+        if (refusals_.size() >= RememberedAddresses) refusals_.clear();
+    }
+    const std::string key = ip + " " + kind;
+    auto it = refusals_.find(key);
+    if (it != refusals_.end() && now - it->second.logged < RefusalLogEvery) {
+        ++it->second.left;
+        return;
+    }
+    std::string text = line;
+    if (it != refusals_.end() && it->second.left > 0)
+        text += " (and " + std::to_string(it->second.left) + " more like it since the last line)";
+    refusals_[key] = Refusals{now, 0};
+    log_ << UtcNow() << " " << text << std::endl;
 }
 
 // ---------------------------------------------------------------------------
@@ -285,16 +360,50 @@ void Server::RunWorker() {
 }
 
 void Server::Respond(Connection& c) {
-    const Request request = ParseRequest(c.data);
-    const Answer answer = service_.Handle(request);
+    Request request = ParseRequest(c.data);
+    Answer answer = service_.Handle(request, c.ip);
+    if (answer.slow) {
+        {
+            std::lock_guard<std::mutex> lock(hashMutex_);
+            if (static_cast<int>(hashJobs_.size()) < std::max(1, config_.hashQueue)) {
+                hashJobs_.push_back({std::move(c), std::move(request), std::move(answer.slow)});
+                hashReady_.notify_one();
+                return;
+            }
+        }
+        answer = Answer{503, "BUSY", "busy hashing passwords"};
+    }
+    Send(c, request, answer);
+}
+
+void Server::RunHasher() {
+    while (true) {
+        HashJob job;
+        {
+            std::unique_lock<std::mutex> lock(hashMutex_);
+            hashReady_.wait(lock, [this] { return hashStop_ || !hashJobs_.empty(); });
+            if (hashJobs_.empty()) return;
+            job = std::move(hashJobs_.front());
+            hashJobs_.pop_front();
+        }
+        Send(job.c, job.request, job.slow());
+    }
+}
+
+void Server::Send(Connection& c, const Request& request, const Answer& answer) {
     SendAll(c.fd, Reply(answer.status, answer.body, answer.type),
             SteadyClock::now() + std::chrono::milliseconds(config_.timeoutMs));
     // Logged before the close, so a client that waits for the end of one
     // reply before its next request finds the lines in its own order.
-    Log(c.peer + " " + (request.path.empty() ? "-" : LogSafe(request.path)) + " " +
-        std::to_string(answer.status) + " " + answer.result);
+    const std::string line = c.peer + " " + (request.path.empty() ? "-" : LogSafe(request.path)) +
+                             " " + std::to_string(answer.status) + " " + answer.result;
+    if (answer.status == 200 || answer.result == "no table") {
+        Log(line);
+    } else {
+        LogRefusal(c.ip, answer.result, line);
+    }
     Linger(c.fd);
-    Finished();
+    Finished(c.ip);
 }
 
 // ---------------------------------------------------------------------------

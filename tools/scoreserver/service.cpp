@@ -26,8 +26,8 @@ const std::string& FramedSeparator() {
 
 constexpr size_t MaxPasswordLength = 128;
 constexpr size_t MaxRecordNameLength = 64;
-// Remembered passwords and lock-out entries; beyond this the oldest state is
-// simply forgotten (a forgotten password only costs one slow hash again).
+// Remembered passwords; beyond this they are all forgotten (a forgotten
+// password only costs one slow hash again).
 constexpr size_t MaxRememberedAccounts = 100000;
 
 bool Digits(const std::string& s, size_t maxLength) {
@@ -60,9 +60,9 @@ Answer MissingTable(const std::string& result) {
     return Answer{404, NotFoundPage(), result, "text/html; charset=ISO-8859-1"};
 }
 
-int64_t SteadyMs() {
+int64_t WallMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+               std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
@@ -85,11 +85,15 @@ std::optional<std::string> KeyForWeek(int week) {
 
 bool AccountNameAllowed(const std::string& name) {
     if (name.size() < 4 || name.size() > 32) return false;
-    if (name.front() == ' ' || name.back() == ' ') return false;
+    // Look-alike spaces count as spaces here too.
+    if (NameKey(name).size() < 4 || NameKey(std::string(1, name.front())).empty() ||
+        NameKey(std::string(1, name.back())).empty())
+        return false;
     for (char ch : name) {
         const int c = static_cast<unsigned char>(ch);
         if (!NameCharAllowed(c) || (c >= 127 && c < 160)) return false;
-        if (SanitisedChars.find(ch) != std::string::npos) return false;
+        // "<" and ">": the game takes a table holding "<HEAD>" for a missing one.
+        if (SanitisedChars.find(ch) != std::string::npos || ch == '<' || ch == '>') return false;
     }
     return true;
 }
@@ -141,35 +145,72 @@ std::string CleanMotd(const std::string& text) {
 // ---------------------------------------------------------------------------
 // Service
 // ---------------------------------------------------------------------------
-ScoreService::ScoreService(ServiceConfig config)
-    : clock(SteadyMs), config_(std::move(config)),
-      hashSlots_(std::clamp(config_.hashSlots, 1, 64)) {
+ScoreService::ScoreService(ServiceConfig config) : clock(WallMs), config_(std::move(config)) {
     if (config_.hashOps == 0) config_.hashOps = crypto_pwhash_OPSLIMIT_INTERACTIVE;
     if (config_.hashMemory == 0) config_.hashMemory = crypto_pwhash_MEMLIMIT_INTERACTIVE;
     // sodium_init is safe to call again; the server's main checks its result.
-    if (sodium_init() < 0) config_.hashSlots = 0;
+    sodiumReady_ = sodium_init() >= 0;
     randombytes_buf(digestKey_, sizeof digestKey_);
 }
 
-bool ScoreService::Open(const std::string& dbFile, std::string& error) {
-    std::lock_guard<std::mutex> lock(storeMutex_);
-    return store_.Open(dbFile, error);
+bool ScoreService::Open(const std::string& where, std::string& error, int64_t* cleaned) {
+    store_ = OpenStore(where, error, false, cleaned);
+    return store_ != nullptr;
 }
 
-StoreCounts ScoreService::Counts() {
-    std::lock_guard<std::mutex> lock(storeMutex_);
-    return store_.Counts();
-}
+StoreCounts ScoreService::Counts() { return store_->Counts(); }
 
-Answer ScoreService::Handle(const Request& r) {
+Answer ScoreService::Handle(const Request& r, const std::string& address) {
     switch (r.route) {
-        case Route::Login: return Login(r.week, r.input);
-        case Route::Score: return Submit(r.week, r.input);
+        case Route::Login:
+        case Route::Score: {
+            Credentials c;
+            std::string why;
+            const bool login = r.route == Route::Login;
+            if (!Unpack(r.week, r.input, !login, c, why))
+                return Refusal(400, login ? "WRONG PASSWORD" : "REFUSED", why);
+            auto p = std::make_shared<Pending>();
+            p->c = std::move(c);
+            p->key = NameKey(p->c.name);
+            p->address = address;
+            if (!login) {
+                p->record = ParseSubmittedRecord(p->c.rest);
+                if (!p->record || p->record->Level > config_.maxLevel ||
+                    p->record->GameFlags > config_.maxFlags)
+                    return Refusal(400, "REFUSED", "bad record");
+            }
+            if (const auto check = CheckFast(*p, login))
+                return login ? LoginAnswer(*check) : SubmitAnswer(*p, *check);
+            Answer slow;
+            slow.slow = [this, p, login] {
+                const Check check = CheckSlow(*p);
+                return login ? LoginAnswer(check) : SubmitAnswer(*p, check);
+            };
+            return slow;
+        }
         case Route::Table: return Table(r.week, r.tableId);
         case Route::NotFound: return MissingTable("no such path");
         case Route::Bad: break;
     }
     return Refusal(400, "Bad request\n", "bad request");
+}
+
+Answer ScoreService::Login(const std::string& week, const std::string& payload,
+                           const std::string& address) {
+    Request r;
+    r.route = Route::Login;
+    r.week = week;
+    r.input = payload;
+    return Settle(Handle(r, address));
+}
+
+Answer ScoreService::Submit(const std::string& week, const std::string& payload,
+                            const std::string& address) {
+    Request r;
+    r.route = Route::Score;
+    r.week = week;
+    r.input = payload;
+    return Settle(Handle(r, address));
 }
 
 bool ScoreService::Unpack(const std::string& week, const std::string& payload, bool withRecord,
@@ -226,160 +267,125 @@ bool ScoreService::Unpack(const std::string& week, const std::string& payload, b
     return true;
 }
 
-std::string ScoreService::Digest(const std::string& name, const std::string& password) const {
+std::string ScoreService::Digest(const std::string& key, const std::string& password) const {
     // Keyed with a per-process random key: equal only for the same name and
     // password, and useless outside this process.
-    const std::string text = name + '\0' + password;
+    const std::string text = key + '\0' + password;
     unsigned char out[32];
     crypto_generichash(out, sizeof out, reinterpret_cast<const unsigned char*>(text.data()),
                        text.size(), digestKey_, sizeof digestKey_);
     return std::string(reinterpret_cast<char*>(out), sizeof out);
 }
 
-bool ScoreService::Locked(const std::string& name) {
-    std::lock_guard<std::mutex> lock(accountsMutex_);
-    auto it = attempts_.find(name);
-    if (it == attempts_.end()) return false;
-    if (clock() - it->second.lastMs >= config_.lockMs) {
-        attempts_.erase(it);  // the lock has run out: a fresh count
-        return false;
-    }
-    return it->second.failures >= config_.failLimit;
-}
-
-void ScoreService::NoteFailure(const std::string& name) {
-    std::lock_guard<std::mutex> lock(accountsMutex_);
-    if (attempts_.size() >= MaxRememberedAccounts && !attempts_.count(name)) {
-        const int64_t now = clock();
-        std::erase_if(attempts_, [&](const auto& e) {
-            return now - e.second.lastMs >= config_.lockMs;
-        });
-    }
-    Attempts& a = attempts_[name];
-    ++a.failures;
-    a.lastMs = clock();
-}
-
-void ScoreService::NoteSuccess(const std::string& name, const std::string& digest) {
-    std::lock_guard<std::mutex> lock(accountsMutex_);
-    attempts_.erase(name);
-    if (verified_.size() >= MaxRememberedAccounts) verified_.clear();
-    verified_[name] = digest;
-}
-
-ScoreService::Check ScoreService::CheckAccount(const Credentials& c, bool mayRegister,
-                                               int64_t& accountId) {
-    if (Locked(c.name)) return Check::Locked;
-    std::optional<Account> account;
-    {
-        std::lock_guard<std::mutex> lock(storeMutex_);
-        account = store_.FindAccount(c.name);
-    }
-    const std::string digest = Digest(c.name, c.password);
-
-    if (!account) {
+std::optional<ScoreService::Check> ScoreService::CheckFast(Pending& p, bool mayRegister) {
+    p.failures = store_->Failures(p.key, p.address, clock(), config_.lockMs);
+    if (p.failures >= config_.failLimit) return Check::Locked;
+    p.account = store_->FindAccount(p.key);
+    if (!p.account) {
         if (!mayRegister) return Check::Unknown;
-        if (config_.hashSlots <= 0) return Check::Failed;
+        // Counted before the hash, so a flood of new names is turned away
+        // before it costs anything.
+        if (config_.registrationsPerHour > 0 &&
+            store_->NoteRegistration(p.address, clock() / 3600000) > config_.registrationsPerHour)
+            return Check::TooMany;
+        return std::nullopt;
+    }
+    const std::string digest = Digest(p.key, p.c.password);
+    bool matches = false;
+    {
+        std::lock_guard<std::mutex> lock(verifiedMutex_);
+        auto it = verified_.find(p.key);
+        if (it == verified_.end()) return std::nullopt;
+        matches = sodium_memcmp(it->second.data(), digest.data(), digest.size()) == 0;
+    }
+    return Verified(p, matches);
+}
+
+ScoreService::Check ScoreService::CheckSlow(Pending& p) {
+    if (!sodiumReady_) return Check::Failed;
+    if (!p.account) {
         char hash[crypto_pwhash_STRBYTES];
-        int rc;
-        {
-            hashSlots_.acquire();
-            rc = crypto_pwhash_str(hash, c.password.data(), c.password.size(), config_.hashOps,
-                                   config_.hashMemory);
-            hashSlots_.release();
-        }
-        if (rc != 0) return Check::Failed;
-        std::lock_guard<std::mutex> lock(storeMutex_);
-        if (store_.AddAccount(c.name, hash)) {
-            account = store_.FindAccount(c.name);
-            if (!account) return Check::Failed;
-            accountId = account->id;
-            NoteSuccess(c.name, digest);
+        if (crypto_pwhash_str(hash, p.c.password.data(), p.c.password.size(), config_.hashOps,
+                              config_.hashMemory) != 0)
+            return Check::Failed;
+        const bool added = store_->AddAccount(p.key, p.c.name, hash);
+        p.account = store_->FindAccount(p.key);
+        if (!p.account) return Check::Failed;
+        if (added) {
+            Verified(p, true);
             return Check::Registered;
         }
-        // Someone registered the name meanwhile: check against theirs.
-        account = store_.FindAccount(c.name);
-        if (!account) return Check::Failed;
+        // Someone registered the name meanwhile (maybe through another
+        // server): check against theirs.
     }
-    accountId = account->id;
+    return Verified(p, crypto_pwhash_str_verify(p.account->hash.c_str(), p.c.password.data(),
+                                                p.c.password.size()) == 0);
+}
 
-    bool remembered = false, matches = false;
-    {
-        std::lock_guard<std::mutex> lock(accountsMutex_);
-        auto it = verified_.find(c.name);
-        if (it != verified_.end()) {
-            remembered = true;
-            matches = sodium_memcmp(it->second.data(), digest.data(), digest.size()) == 0;
-        }
-    }
-    if (!remembered) {
-        if (config_.hashSlots <= 0) return Check::Failed;
-        hashSlots_.acquire();
-        matches = crypto_pwhash_str_verify(account->hash.c_str(), c.password.data(),
-                                           c.password.size()) == 0;
-        hashSlots_.release();
-    }
+ScoreService::Check ScoreService::Verified(Pending& p, bool matches) {
     if (!matches) {
-        NoteFailure(c.name);
+        // Keyed with the database's secret, so every server counts a held
+        // button once; only 8 bytes are kept, too few to test passwords by.
+        const std::string secret = store_->Secret();
+        const std::string text = p.key + '\0' + p.c.password;
+        unsigned char out[8];
+        crypto_generichash(out, sizeof out, reinterpret_cast<const unsigned char*>(text.data()),
+                           text.size(), reinterpret_cast<const unsigned char*>(secret.data()),
+                           std::min<size_t>(secret.size(), crypto_generichash_KEYBYTES_MAX));
+        char hex[sizeof out * 2 + 1];
+        sodium_bin2hex(hex, sizeof hex, out, sizeof out);
+        store_->NoteFailure(p.key, p.address, clock(), config_.lockMs, hex,
+                            config_.sameAttemptMs);
         return Check::Wrong;
     }
-    NoteSuccess(c.name, digest);
+    if (p.failures > 0) store_->ClearFailures(p.key, p.address);
+    std::lock_guard<std::mutex> lock(verifiedMutex_);
+    if (verified_.size() >= MaxRememberedAccounts) verified_.clear();
+    verified_[p.key] = Digest(p.key, p.c.password);
     return Check::Ok;
 }
 
-Answer ScoreService::Login(const std::string& week, const std::string& payload) {
+Answer ScoreService::LoginAnswer(Check check) {
     const std::string refused = "WRONG PASSWORD";
-    Credentials c;
-    std::string why;
-    if (!Unpack(week, payload, false, c, why)) return Refusal(400, refused, why);
-    int64_t id = 0;
-    switch (CheckAccount(c, true, id)) {
+    switch (check) {
         case Check::Registered: return Answer{200, "Welcome!|" + config_.motd, "registered"};
         case Check::Ok: return Answer{200, "Password Correct|" + config_.motd, "logged in"};
         case Check::Wrong: return Refusal(403, refused, "wrong password");
-        case Check::Locked: return Refusal(429, refused, "locked");
+        case Check::Locked: return Refusal(429, LockedBody, "locked");
+        case Check::TooMany: return Refusal(429, refused, "too many new names");
         case Check::Unknown:
         case Check::Failed: break;
     }
     return Refusal(500, refused, "failed");
 }
 
-Answer ScoreService::Submit(const std::string& week, const std::string& payload) {
-    Credentials c;
-    std::string why;
-    if (!Unpack(week, payload, true, c, why)) return Refusal(400, "REFUSED", why);
-    ScoreRef record = ParseSubmittedRecord(c.rest);
-    if (!record) return Refusal(400, "REFUSED", "bad record");
-    int64_t id = 0;
-    switch (CheckAccount(c, false, id)) {
+Answer ScoreService::SubmitAnswer(Pending& p, Check check) {
+    switch (check) {
         case Check::Ok: break;
         case Check::Wrong: return Refusal(403, "WRONG PASSWORD", "wrong password");
-        case Check::Locked: return Refusal(429, "WRONG PASSWORD", "locked");
+        case Check::Locked: return Refusal(429, LockedBody, "locked");
         case Check::Unknown: return Refusal(403, "WRONG PASSWORD", "unknown account");
         case Check::Registered:
+        case Check::TooMany:
         case Check::Failed: return Refusal(500, "REFUSED", "failed");
     }
-    ScoreStore::Added added;
-    {
-        std::lock_guard<std::mutex> lock(storeMutex_);
-        added = store_.AddScore(id, c.week, *record);
-    }
-    const std::string where = " table " + std::to_string(TableIdOf(*record));
+    // Filed under the account's own name: an entry never shows as someone
+    // else's, and the game, which ignores this reply, has nothing to retry.
+    p.record->Name = p.account->name;
+    const auto added = store_->AddScore(p.account->id, p.c.week, *p.record, config_.quota);
+    const std::string where = " table " + std::to_string(TableIdOf(*p.record));
     switch (added) {
-        case ScoreStore::Added::Stored: return Answer{200, "OK", "stored" + where};
-        case ScoreStore::Added::Duplicate: return Answer{200, "OK", "already stored" + where};
-        case ScoreStore::Added::Failed: break;
+        case Store::Added::Stored: return Answer{200, "OK", "stored" + where};
+        case Store::Added::Duplicate: return Answer{200, "OK", "already stored" + where};
+        case Store::Added::BelowQuota: return Answer{200, "OK", "below the account's best" + where};
+        case Store::Added::Failed: break;
     }
     return Refusal(500, "REFUSED", "database write failed");
 }
 
 Answer ScoreService::Table(const std::string& week, int64_t tableId) {
     if (!Digits(week, 9) || !KeyForWeek(std::stoi(week))) return MissingTable("unknown week");
-    std::optional<std::string> text;
-    {
-        std::lock_guard<std::mutex> lock(storeMutex_);
-        text = store_.TableText(std::stoi(week), tableId);
-    }
+    const std::optional<std::string> text = store_->TableText(std::stoi(week), tableId);
     if (!text) return MissingTable("no table");
     const auto entries = std::count(text->begin(), text->end(), '\n') / 2;
     return Answer{200, *text, std::to_string(entries) + " entries"};
