@@ -36,6 +36,11 @@ constexpr int MotdMax = 19;
 constexpr int KeyBackspace = 8, KeyTab = 9, KeyEnter = 13, KeyUp = 38, KeyDown = 40;
 
 int PreviousFocus = 0;  // LoginFocus at the previous form frame
+// Set by a press on "Login" until the left button is up again: one press
+// sends one login, however many frames it is held.
+bool LoginLatch = false;
+// The last refused login was refused because the name is locked for now.
+bool LoginLocked = false;
 bool LastRequestFailed = false;  // no connection, or no complete reply in time
 
 bool TooShort() {
@@ -133,10 +138,14 @@ void DrawLoginForm(int P) {
     SetDrawColor(255, 180, 0, 1);
     if (MouseInRect(P + 50, H - 30, 200, 30)) {
         SetDrawColor(0, 255, 255, 1);
-        // Every frame the button is held: a refused login may be retried
-        // without letting go.
-        if (MouseDown(1)) TryLogin();
+        // Once per press: a held button sending a login every frame would
+        // spend the server's wrong-password allowance in one click.
+        if (MouseDown(1) && !LoginLatch) {
+            LoginLatch = true;
+            TryLogin();
+        }
     }
+    if (!MouseDown(1)) LoginLatch = false;
     DrawTextAligned(P + 70, H - 30, "Login", 0, 0);
 
     // Focus keys; each hit counts once, so Tab moves one step per press (and,
@@ -172,6 +181,8 @@ void ResetOnline() {
     ScoreServer = "localhost";
     LoginFocus = 0;
     PreviousFocus = 0;
+    LoginLatch = false;
+    LoginLocked = false;
     LoggedIn = 0;
     LoginFailed = 0;
     RefreshState = 0;
@@ -249,6 +260,7 @@ std::string LoginErrorText() {
     // The name is judged first.
     if (static_cast<int>(LoginName.size()) < MinCredential) return "USERNAME TOO SHORT";
     if (static_cast<int>(LoginPassword.size()) < MinCredential) return "PASSWORD TOO SHORT";
+    if (LoginLocked) return "LOCKED, TRY LATER";
     return "WRONG PASSWORD";
 }
 
@@ -265,6 +277,9 @@ void TryLogin() {
     const std::string reply = SendLogin(LoginPayload());
     LoginFailed = 1;
     RefreshState = 0;
+    // The server's answer while too many wrong passwords for this name came
+    // from this address.
+    LoginLocked = Left(reply, 6) == "LOCKED";
     if (Left(reply, 16) != "Password Correct" && Left(reply, 8) != "Welcome!") return;
     LoggedIn = 1;
     LoginFailed = 0;
@@ -296,7 +311,10 @@ void SubmitScore() {
 void FetchTableOnShow() {
     PlaySfx(SfxOnline, 0.5f, 1, 0);
     const std::string reply = FetchTable(TableId(CurGameMode, CurLevel, CurGameFlags));
-    if (Upper(reply).find("<HEAD>") != std::string::npos) {
+    // An HTML page in place of the table: a table with an entry of its own
+    // comes first, so a name holding "<head>" cannot pass for one.
+    if (Upper(reply).find("<HEAD>") != std::string::npos &&
+        !ParseRecord(SplitField(reply, "\n", 1), SplitField(reply, "\n", 2))) {
         SubmitScore();  // no table yet: an HTML page in its place
     } else {
         int read = 0;

@@ -58,7 +58,8 @@ std::string FetchTable(const std::string& tableId);
 // The Online tab
 // ---------------------------------------------------------------------------
 // The form's red line after a refused login ("" while none was refused):
-// "USERNAME TOO SHORT", "PASSWORD TOO SHORT" or "WRONG PASSWORD".
+// "USERNAME TOO SHORT", "PASSWORD TOO SHORT", "LOCKED, TRY LATER" (the
+// server locks a name for a while after wrong passwords) or "WRONG PASSWORD".
 std::string LoginErrorText();
 // One frame of editing a login field: one typed character, or Backspace.
 std::string EditText(const std::string& text);

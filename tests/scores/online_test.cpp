@@ -195,6 +195,41 @@ TEST_F(Online, AFetchedTableDecidesWhetherTheBestLocalGameGoesOut) {
     }
 }
 
+TEST_F(Online, OnePressOnLoginSendsOneLoginAndALockHasItsOwnLine) {
+    StartWithWindow(tree_);
+    OnlineEnabled = 1;
+    ScoreServer = server_.Address();
+    LoginName = "Tester";
+    LoginPassword = "secret";
+    const int P = 1280 - 340, W = 335;
+    const struct {
+        const char* reply;
+        int frames;  // the button held this long (7 frames: a 100 ms click)
+        const char* shown;
+    } presses[] = {{"LOCKED", 7, "LOCKED, TRY LATER"}, {"WRONG PASSWORD", 3, "WRONG PASSWORD"}};
+    int sent = 0;
+    for (const auto& press : presses) {
+        server_.SetLogin(press.reply);
+        MouseXNow = P + 60;  // on "Login"
+        MouseYNow = ScreenHeight - 20;
+        HeadlessMouseButton(1, true);
+        for (int frame = 0; frame < press.frames; ++frame) DrawOnlinePanel(P, W);
+        HeadlessMouseButton(1, false);
+        DrawOnlinePanel(P, W);
+        EXPECT_EQ(server_.Count("/enscore/login.php"), ++sent) << press.reply;
+        EXPECT_EQ(LoginErrorText(), press.shown);
+    }
+}
+
+TEST_F(Online, ANameHoldingMarkupIsReadAsAnEntry) {
+    std::string table = TableFile(2, 1, 500);
+    table.replace(table.find("Net0"), 4, "<head>");
+    server_.SetTable("1", table);
+    FetchTableOnShow();
+    ASSERT_EQ(OnlineList.size(), 2u);
+    EXPECT_EQ(SubmittedThisRefresh, 0) << "no local game: nothing to send";
+}
+
 TEST_F(Online, AStalledServerFailsTheLoginAndTheFetchWithinTheBound) {
     const int saved = HttpReplyMs;
     HttpReplyMs = 300;
