@@ -3,12 +3,16 @@
 // and 64 concurrent loopback clients, and the size of the database after
 // 100,000 submitted scores. Every request is a connection of its own with the
 // bytes the game sends. The server is the built program on a free port of
-// 127.0.0.1 with a fresh database in a temporary folder.
+// 127.0.0.1, with a fresh SQLite database in a temporary folder or the
+// (fresh, empty) database --db names; with --servers 2, two programs share
+// it and the clients take turns between them.
 //
-//   bench_scoreserver_load [SERVER] [--scores N]
+//   bench_scoreserver_load [SERVER] [--scores N] [--db postgresql://...] [--servers N]
 //
-// SERVER defaults to the scoreserver beside the bench folder. The machine is
-// shared: each figure is printed with the load average beside it.
+// SERVER defaults to the scoreserver beside the bench folder. The per-address
+// limits are lifted (every client here is 127.0.0.1) and an account keeps 30
+// entries a table. The machine is shared: each figure is printed with the
+// load average beside it.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -127,8 +131,11 @@ struct PhaseResult {
 };
 
 // `total` requests from `clients` threads; request i is made by make(first + i).
+// The servers' ports; request i goes to port i mod their count.
+std::vector<int> Ports;
+
 template <typename Make>
-PhaseResult RunPhase(int port, int clients, int64_t first, int64_t total, Make make,
+PhaseResult RunPhase(int, int clients, int64_t first, int64_t total, Make make,
                      int okStatus1, int okStatus2) {
     // Built before the clock starts, so the figure is the server's work.
     std::vector<std::string> requests;
@@ -142,7 +149,8 @@ PhaseResult RunPhase(int port, int clients, int64_t first, int64_t total, Make m
         threads.emplace_back([&] {
             int64_t i;
             while ((i = next.fetch_add(1)) < total && SecondsSince(start) < PhaseLimitSeconds) {
-                const int status = Exchange(port, requests[static_cast<size_t>(i)]);
+                const int status = Exchange(Ports[static_cast<size_t>(i) % Ports.size()],
+                                            requests[static_cast<size_t>(i)]);
                 if (status == okStatus1 || status == okStatus2) {
                     ++done;
                 } else {
@@ -165,55 +173,82 @@ void Print(const char* what, int clients, const PhaseResult& r) {
     std::fflush(stdout);
 }
 
-}  // namespace
+struct Running {
+    pid_t pid = -1;
+    int port = 0;
+    std::thread drain;
+};
 
-int main(int argc, char** argv) {
-    std::string server = (fs::path(argv[0]).parent_path() / ".." / "scoreserver").string();
-    int64_t totalScores = 100000;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--scores" && i + 1 < argc) totalScores = std::atoll(argv[++i]);
-        else server = arg;
-    }
-
-    std::string pattern = (fs::temp_directory_path() / "flingo-serverbench-XXXXXX").string();
-    const fs::path dir = mkdtemp(pattern.data());
-    const std::string db = (dir / "scores.sqlite").string();
-
+// Starts one server; false when it did not come up.
+bool StartServer(const std::string& server, const std::string& db, Running& r) {
     int out[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return 1;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    if (::pipe2(out, O_CLOEXEC) != 0) return false;
+    r.pid = ::fork();
+    if (r.pid == 0) {
         ::dup2(out[1], 1);
         ::execl(server.c_str(), server.c_str(), "--bind", "127.0.0.1", "--port", "0", "--db",
-                db.c_str(), "--max-connections", "256", static_cast<char*>(nullptr));
+                db.c_str(), "--max-connections", "256", "--per-address-connections", "256",
+                "--rate-per-address", "0", "--registrations-per-hour", "0", "--quota", "30",
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(out[1]);
-    // The first log line names the port; the rest (one per request) is read
-    // and dropped so the server never waits on a full pipe.
+    // The log names the port after the database line; the rest (one line
+    // per request) is read and dropped so the server never waits on a full pipe.
     std::string first;
     char c;
     while (first.find("listening on") == std::string::npos) {
         first.clear();
         while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
         if (first.empty()) break;
+        std::printf("server: %s\n", first.c_str());
     }
     const size_t colon = first.rfind("127.0.0.1:");
     if (colon == std::string::npos) {
-        std::fprintf(stderr, "bench: %s did not start: %s\n", server.c_str(), first.c_str());
-        return 1;
+        std::fprintf(stderr, "bench: %s did not start\n", server.c_str());
+        return false;
     }
-    const int port = std::atoi(first.c_str() + colon + 10);
-    std::thread drain([fd = out[0]] {
+    r.port = std::atoi(first.c_str() + colon + 10);
+    r.drain = std::thread([fd = out[0]] {
         char buffer[65536];
         while (::read(fd, buffer, sizeof buffer) > 0) {
         }
+        ::close(fd);
     });
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string server = (fs::path(argv[0]).parent_path() / ".." / "scoreserver").string();
+    int64_t totalScores = 100000;
+    std::string db;
+    int servers = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--scores" && i + 1 < argc) totalScores = std::atoll(argv[++i]);
+        else if (arg == "--db" && i + 1 < argc) db = argv[++i];
+        else if (arg == "--servers" && i + 1 < argc) servers = std::max(1, std::atoi(argv[++i]));
+        else server = arg;
+    }
+
+    std::string pattern = (fs::temp_directory_path() / "flingo-serverbench-XXXXXX").string();
+    const fs::path dir = mkdtemp(pattern.data());
+    const bool sqlite = db.empty();
+    if (sqlite) db = (dir / "scores.sqlite").string();
+
+    std::vector<Running> running(static_cast<size_t>(servers));
+    for (auto& r : running) {
+        if (!StartServer(server, db, r)) return 1;
+        Ports.push_back(r.port);
+    }
+    const int port = Ports.front();
 
     InitGlobals();
     BuildDefaultKey();
-    std::printf("score server load, %d accounts, server %s\n", Accounts, server.c_str());
+    std::printf("score server load, %d accounts, %d server(s) %s, database %s\n", Accounts,
+                servers, server.c_str(), sqlite ? "SQLite (fresh file)" : "as given");
 
     // Registration pays the slow password hash once per account.
     auto t = Clock::now();
@@ -249,20 +284,25 @@ int main(int argc, char** argv) {
                 static_cast<long long>(submitted), SecondsSince(t),
                 static_cast<long long>(fillFailed), LoadAverage().c_str());
 
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    drain.join();
+    int failedExits = 0;
+    for (auto& r : running) {
+        ::kill(r.pid, SIGTERM);
+        int status = 0;
+        ::waitpid(r.pid, &status, 0);
+        r.drain.join();
+        failedExits += !(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
     uintmax_t bytes = 0;
     for (const char* suffix : {"", "-wal", "-shm"}) {
         std::error_code ec;
         const auto size = fs::file_size(db + suffix, ec);
         if (!ec) bytes += size;
     }
-    std::printf("database after %lld submitted scores: %.1f MiB (%.0f bytes a score)\n",
+    if (sqlite)
+        std::printf("database after %lld submitted scores: %.1f MiB (%.0f bytes a score)\n",
                 static_cast<long long>(submitted), bytes / 1048576.0,
                 submitted ? double(bytes) / double(submitted) : 0.0);
     std::error_code ignored;
     fs::remove_all(dir, ignored);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+    return failedExits == 0 ? 0 : 1;
 }
