@@ -11,6 +11,7 @@ PACKAGES=(
   libsqlite3-dev libsodium-dev libpq-dev postgresql
   fonts-quicksand fonts-dejavu-extra fonts-routed-gothic fonts-dotgothic16
   xvfb xdotool x11-utils libgl1-mesa-dri
+  desktop-file-utils appstream
   clang libclang-rt-dev
 )
 

@@ -59,7 +59,12 @@ void Main() {
     LogLine(rule);
     LogLine("");
     LogLine("Loading");
-    if (DataFolderMoved()) LogLine("\t" + FilesFolder() + " is read-only, saving in " + DataFolder());
+    // An installed copy always saves in the player's data folder; only a
+    // build folder that cannot be written to is worth a line.
+    if (DataFolderMoved() && !InstalledCopy())
+        LogLine("\t" + FilesFolder() + " is read-only, saving in " + DataFolder());
+    if (!AssetFolderProblem().empty()) LogLine("\t" + AssetFolderProblem());
+    if (!DataFolderProblem().empty()) LogLine("\t" + DataFolderProblem());
 
     // 8-9. Settings and the audio back end.
     LoadSetup();
@@ -72,6 +77,8 @@ void Main() {
 
     // 10-11. Into the game folder; open the display and load everything.
     ChangeDir(GameAssetFolder());
+    // The window shows the game's own icon, the picture of its desktop entry.
+    SetWindowIcon(LoadPixmap(GameAssetFolder() + "flingo.png"));
     const uint32_t t0 = MilliSecs();
     ApplyGraphics();
 
@@ -92,6 +99,8 @@ void Main() {
 
     // 15-17.
     CurGameMode = 1;
+    // Told on the title itself, so the notice is not spent on the loading screen.
+    if (!DataFolderProblem().empty()) AddAnnouncement("Can't save in your home folder", 1);
     TitleScreen();
     ClosingScreen();
 }

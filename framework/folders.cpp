@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/app.h"
 #include "platform/platform.h"
@@ -13,6 +14,9 @@ namespace {
 
 struct Folders {
     std::string files, common, game, data;
+    std::string assetProblem;  // the asset folder is missing or unreadable
+    std::string dataProblem;   // why the data folder is not where it belongs
+    bool installed = false;
 };
 Folders g_folders;
 
@@ -26,12 +30,12 @@ bool Writable(const std::string& folder) {
 }
 
 // Creates each missing folder along an absolute path; true when it ends up
-// a folder.
+// a folder the program may write to.
 bool MakeFolders(const std::string& path) {
     for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1)) {
         CreateDir(path.substr(0, at));
     }
-    return FileType(path) == 2;
+    return Writable(path);
 }
 
 // "$XDG_DATA_HOME/flingo/", or "$HOME/.local/share/flingo/"; "" when neither
@@ -48,21 +52,41 @@ std::string PlayerDataFolder() {
     return WithSlash(home) + ".local/share/flingo/";
 }
 
+// The installed asset folder, found from the program's own folder (the
+// build system fixes the relative path between the two install places).
+std::string InstalledAssetFolder(const std::string& programFolder) {
+    const std::filesystem::path at =
+        std::filesystem::path(WithSlash(programFolder) + FLINGO_ASSETS_FROM_PROGRAM);
+    return WithSlash(at.lexically_normal().string());
+}
+
 }  // namespace
 
 void SetUpFolders(const std::string& programFolder) {
     Folders f;
-    f.files = WithSlash(programFolder) + "Files/";
+    // A copy run where it was built has "Files/" beside it; an installed one
+    // has its assets at their installed place instead, which it never writes.
+    const std::string beside = WithSlash(programFolder) + "Files/";
+    f.installed = FileType(beside) != 2;
+    f.files = f.installed ? InstalledAssetFolder(programFolder) : beside;
+    if (FileType(f.files) != 2 || ::access(f.files.c_str(), R_OK | X_OK) != 0)
+        f.assetProblem = "The game's pictures and sounds are missing: " + f.files;
     f.common = f.files + "Common/";
     f.game = f.files + GameFolder();
     // "Files/" keeps the player's files when both it and its game folder (if
     // there is one yet) may be written to.
     const bool filesWritable =
-        Writable(f.files) && (FileType(f.game) != 2 || Writable(f.game));
+        !f.installed && Writable(f.files) && (FileType(f.game) != 2 || Writable(f.game));
     f.data = f.files;
     if (!filesWritable) {
         const std::string data = PlayerDataFolder();
-        if (!data.empty() && MakeFolders(data + GameFolder())) f.data = data;
+        if (data.empty()) {
+            f.dataProblem = "No home folder, saving in " + f.files;
+        } else if (MakeFolders(data + GameFolder()) && Writable(data)) {
+            f.data = data;
+        } else {
+            f.dataProblem = data + " can't be written to, saving in " + f.files;
+        }
     }
     // Scores and the crash marker need the game folder in the data folder.
     if (FileType(f.data + GameFolder()) != 2) CreateDir(f.data + GameFolder());
@@ -78,6 +102,9 @@ std::string CommonFolder() { return g_folders.common; }
 std::string GameAssetFolder() { return g_folders.game; }
 std::string DataFolder() { return g_folders.data; }
 bool DataFolderMoved() { return FoldersSetUp() && g_folders.data != g_folders.files; }
+bool InstalledCopy() { return g_folders.installed; }
+std::string AssetFolderProblem() { return g_folders.assetProblem; }
+std::string DataFolderProblem() { return g_folders.dataProblem; }
 
 std::string PlayerFile(const std::string& name, const std::string& unset) {
     return FoldersSetUp() ? g_folders.data + name : unset;

@@ -126,6 +126,7 @@ public:
     virtual void Close() = 0;
     virtual void PumpEvents() = 0;  // feeds the Input* calls below
     virtual void SetCaption(const std::string& caption) = 0;
+    virtual void SetIcon(const Pixmap& icon) = 0;  // for windows opened later
     virtual void ShowCursor(bool show) = 0;
     virtual void WarpMouse(int x, int y) = 0;  // window pixels
     virtual bool Fullscreen() const = 0;

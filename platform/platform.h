@@ -65,6 +65,10 @@ enum : int {
 };
 
 void SetWindowCaption(const std::string& caption);
+// The picture the window system shows for the program's windows (title bar,
+// task switcher), from the next window opened on; a null pixmap leaves the
+// system's default.
+void SetWindowIcon(const Pixmap& icon);
 // Chooses the renderer for the next Graphics call. Returns the renderer that
 // will actually be used (2 becomes 1, with a platform note).
 int SelectRenderer(int renderer);

@@ -20,6 +20,7 @@ struct GraphicsState {
     int carry = 0;
     bool pacing = false;
     std::string caption;
+    Pixmap icon;
     bool cursorShown = true;
 };
 
@@ -53,6 +54,7 @@ std::unique_ptr<plat::RenderBackend> TryOpen(int w, int h, int depth, int hertz,
     plat::VideoBackend* video = plat::Video();
     if (!video) return nullptr;
     video->SetCaption(g_gfx.caption);
+    video->SetIcon(g_gfx.icon);
     return video->Open(w, h, depth, hertz, kind);
 }
 
@@ -79,6 +81,8 @@ void SetWindowCaption(const std::string& caption) {
     g_gfx.caption = caption;
     if (g_gfx.renderer && plat::Video()) plat::Video()->SetCaption(caption);
 }
+
+void SetWindowIcon(const Pixmap& icon) { g_gfx.icon = icon; }
 
 int SelectRenderer(int renderer) {
     if (renderer == RendererOpenGL || renderer == RendererSoftware) {

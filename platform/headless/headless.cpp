@@ -151,6 +151,7 @@ public:
     }
 
     void SetCaption(const std::string&) override {}
+    void SetIcon(const Pixmap&) override {}
     void ShowCursor(bool) override {}
     void WarpMouse(int x, int y) override { Queue(ScriptEvent::Move, x, y); }
     bool Fullscreen() const override { return g_hl.fullscreen; }

@@ -17,6 +17,7 @@
 #endif
 #endif
 
+#include "platform/image/image.h"
 #include "platform/sdl/sdl_keys.h"
 #include "platform/sdl/x11_errors.h"
 
@@ -69,6 +70,7 @@ public:
         window_ = SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                    width, height, flags);
         if (!window_) return nullptr;
+        ApplyIcon();
         fullscreen_ = depth != 0;
         if (fullscreen_ && !EnterFullscreen(width, height, hertz)) {
             Close();
@@ -117,6 +119,8 @@ public:
         if (window_) SDL_SetWindowTitle(window_, caption_.c_str());
     }
 
+    void SetIcon(const Pixmap& icon) override { icon_ = icon; }
+
     void ShowCursor(bool show) override {
         cursor_ = show;
         if (window_) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
@@ -133,6 +137,18 @@ public:
     bool Fullscreen() const override { return fullscreen_; }
 
 private:
+    // SDL copies the pixels into the window's icon property, so the surface
+    // only has to live for the call.
+    void ApplyIcon() {
+        if (!icon_ || icon_->width <= 0 || icon_->height <= 0) return;
+        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+            icon_->pixels.data(), icon_->width, icon_->height, 32,
+            icon_->pitch * static_cast<int>(sizeof(uint32_t)), SDL_PIXELFORMAT_ARGB8888);
+        if (!surface) return;
+        SDL_SetWindowIcon(window_, surface);
+        SDL_FreeSurface(surface);
+    }
+
     bool EnterFullscreen(int width, int height, int hertz) {
         SDL_DisplayMode want{};
         want.w = width;
@@ -294,6 +310,7 @@ private:
     SDL_Surface* shownSurface_ = nullptr;
     int shownW_ = 0, shownH_ = 0, shownFrameW_ = 0, shownFrameH_ = 0;
     std::string caption_;
+    Pixmap icon_;
     bool cursor_ = true;
     bool fullscreen_ = false;
     int swapInterval_ = -1;

@@ -263,6 +263,7 @@ public:
     void Close() override { log_->push_back("close"); }
     void PumpEvents() override {}
     void SetCaption(const std::string& c) override { log_->push_back("caption " + c); }
+    void SetIcon(const Pixmap&) override {}
     void ShowCursor(bool) override {}
     void WarpMouse(int, int) override {}
     bool Fullscreen() const override { return false; }

@@ -26,16 +26,16 @@ struct RunRecord {
     int mouseMode = -1, curGameMode = -1, playState = -1;
 };
 
-// Runs Main() from the tree's root until the home loop has shown `frames`
+// Runs Main() from the tree's root (or programFolder) until the home loop has shown `frames`
 // frames, then asks the window to close while a key is held, which the
 // closing screen waits out and then takes as its press.
 // With bySignal the session ends it instead (SIGTERM), with no key held. A
 // run still waiting a virtual minute after that is given up (not ended).
 struct StuckWaiting {};
 RunRecord RunGame(const ScratchTree& tree, int frames = 5, HeadlessConfig config = {},
-                  bool bySignal = false) {
+                  bool bySignal = false, const fs::path& programFolder = {}) {
     RunRecord run;
-    fs::current_path(tree.Root());
+    fs::current_path(programFolder.empty() ? tree.Root() : programFolder);
     UseHeadlessPlatform(config);
     uint32_t askedAt = 0;
     HeadlessOnDelay([&](uint32_t now) {
@@ -286,6 +286,46 @@ TEST(StartUp, AReadOnlyFilesFolderSavesInThePlayersDataFolderAndReadsItBack) {
     unsetenv("XDG_DATA_HOME");
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(WindowWidth, 1280);
+}
+
+// An installed copy: the program in usr/games/, its assets in
+// usr/share/games/flingo/ (or missing), the player's files under
+// $XDG_DATA_HOME (or, where that cannot be made, beside the assets).
+TEST(StartUp, AnInstalledCopyFindsItsAssetsFromItsOwnFolderAndSavesAtHome) {
+    struct Case {
+        bool assets, homeWritable;
+    };
+    for (const Case c : {Case{true, true}, Case{false, true}, Case{true, false}}) {
+        SCOPED_TRACE(std::to_string(c.assets) + std::to_string(c.homeWritable));
+        ScratchTree tree(true);
+        const fs::path program = tree.Root() / "usr/games", home = tree.Root() / "home";
+        const fs::path assets = tree.Root() / "usr/share/games/flingo";
+        fs::create_directories(program);
+        fs::create_directories(assets.parent_path());
+        if (c.assets) fs::rename(tree.Files(), assets);
+        else fs::remove_all(tree.Files());
+        if (!c.homeWritable) WriteText(home, "");  // a file: no folder can be made in it
+        setenv("XDG_DATA_HOME", home.c_str(), 1);
+        const RunRecord run = RunGame(tree, 3, WithOpenGL(), false, program);
+        unsetenv("XDG_DATA_HOME");
+        ASSERT_TRUE(run.ended);
+        EXPECT_EQ(run.exitCode, 0);
+        const fs::path data = c.homeWritable ? home / "flingo" : assets;
+        const std::vector<std::string> log = ReadLines(data / "Debug.txt");
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), "Play again, soon!!");
+        EXPECT_TRUE(fs::exists(data / "283/nuscores.dat"));
+        EXPECT_EQ(Logged(log, "\tThe game's pictures and sounds are missing: /", "/usr/share/games/flingo/"),
+                  !c.assets);
+        EXPECT_EQ(Logged(log, "\t" + (home / "flingo/").string() + " can't be written to, saving in /",
+                         "/usr/share/games/flingo/"),
+                  !c.homeWritable);
+        EXPECT_EQ(Announced("Can't save in your home folder"), !c.homeWritable);
+        EXPECT_EQ(Logged(log, "\tSFX(", ")"), c.assets);
+        if (c.homeWritable) {
+            EXPECT_FALSE(fs::exists(assets / "Debug.txt"));
+        }
+    }
 }
 
 TEST(StartUp, AFullDiskKeepsWhatWasSavedAndTellsThePlayer) {

@@ -1,8 +1,9 @@
 // assetgen.h — the groups of files the generator writes, one function each.
 //
-// Run as `assetgen <out>`; <out> becomes the run-time asset tree (the game's
-// "Files/" folder): <out>/Common holds what every game of the framework
-// shares, <out>/283 this game's own files. Every group is deterministic.
+// Run as `assetgen <out> [<icons>]`; <out> becomes the run-time asset tree
+// (the game's "Files/" folder): <out>/Common holds what every game of the
+// framework shares, <out>/283 this game's own files; <icons>, when given,
+// gets the desktop icon theme folders. Every group is deterministic.
 #pragma once
 
 #include <string>
@@ -26,5 +27,8 @@ void WriteBadges(const std::string& gameDir);
 void WriteJingle(const std::string& commonDir);
 void WriteSoundEffects(const std::string& gameDir);
 void WriteMusic(const std::string& musicDir);
+// The game's icon: "flingo.png" in the game folder for the window and, when
+// themeDir is given, themeDir/hicolor/NxN/apps/flingo.png for the desktop.
+void WriteAppIcons(const std::string& gameDir, const std::string& themeDir);
 
 }  // namespace assetgen

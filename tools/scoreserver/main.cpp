@@ -24,6 +24,7 @@ extern "C" void OnStopSignal(int) {
 
 const char* const Usage =
     "usage: scoreserver [OPTION VALUE]...\n"
+    "       scoreserver --version\n"
     "  --port N             TCP port to listen on (default 8080; 0 picks a free one)\n"
     "  --db FILE|URL        SQLite database file, created mode 0600 when missing\n"
     "                       (default scores.sqlite), or postgresql://... for a\n"
@@ -62,6 +63,10 @@ int main(int argc, char** argv) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::cout << Usage;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "scoreserver " << FLINGO_VERSION << "\n";
             return 0;
         }
         if (i + 1 >= argc) {
