@@ -1,7 +1,8 @@
 // about.cpp — the lines of the title screen's About page.
 #include "app/about.h"
 
-#include "app/globals.h"
+
+std::string AboutLines[100];
 
 namespace {
 

@@ -1,23 +1,25 @@
-// app.cpp — start-up in its seventeen steps, and the small services the
-// screens share: PlaySfx, SetFont, the game's asset hook.
+// app.cpp — Flingo's registration, the start values of every library, and
+// start-up in its seventeen steps.
 #include "app/app.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 
 #include "app/about.h"
-#include "app/globals.h"
 #include "app/title.h"
 #include "framework/closing.h"
-#include "framework/folders.h"
 #include "framework/engine_test.h"
+#include "framework/folders.h"
+#include "framework/frame.h"
 #include "framework/graphics.h"
 #include "framework/setup.h"
+#include "game/effects.h"
+#include "game/identity.h"
 #include "input/controls.h"
 #include "music/music.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -28,7 +30,26 @@ int ElapsedSince(uint32_t since) { return static_cast<int32_t>(MilliSecs() - sin
 
 }  // namespace
 
-std::string GameFolder() { return Right("000" + Str(int64_t{WeekNumber}), 3) + "/"; }
+GameInfo FlingoGame() {
+    GameInfo game;
+    game.week = FlingoWeek;
+    game.title = FlingoTitle;
+    game.subtitle = FlingoSubtitle;
+    game.description = FlingoDescription;
+    game.loadGameAssets = LoadGameAssets;
+    game.loadScores = LoadScores;
+    game.saveScores = SaveScores;
+    return game;
+}
+
+void InitGlobals() {
+    InitFrameworkGlobals();  // folders, settings, draw, input, music, framework
+    RegisterGame(FlingoGame());
+    InitScoreGlobals();
+    InitGameGlobals();
+    std::fill(std::begin(AboutLines), std::end(AboutLines), std::string());
+    LogoImage = Image();
+}
 
 void Main() {
     // 1-2. The title exists before the caption is set from it; then every
@@ -103,39 +124,6 @@ void Main() {
     if (!DataFolderProblem().empty()) AddAnnouncement("Can't save in your home folder", 1);
     TitleScreen();
     ClosingScreen();
-}
-
-void PlaySfx(int n, float rate, float volume, float pan) {
-    if (Settings[12] <= 0 || n < 1 || n > 200 || !SfxTable[n]) return;
-    ++SfxCursor;
-    if (SfxCursor >= 256) SfxCursor = 20;
-
-    if (!(volume >= 0)) volume = 0;  // also catches NaN
-    if (volume > 1) volume = 1;
-    if (!(rate >= 0.25f)) rate = 0.25f;
-    if (rate > 4) rate = 4;
-    if (!(pan >= -1)) pan = -1;
-    if (pan > 1) pan = 1;
-
-    Channel& slot = SfxChannels[SfxCursor];
-    // The slot used 236 effects ago: cut its sound off if it still plays.
-    if (slot != 0 && ChannelPlaying(slot)) {
-        StopChannel(slot);
-        slot = 0;
-    }
-    if (slot == 0) slot = AllocChannel();
-    slot = CueSound(SfxTable[n], slot);
-    if (slot == 0) return;
-    SetChannelVolume(slot, VolumeShare(Settings[11], Settings[12]) * volume);
-    SetChannelPan(slot, pan);
-    SetChannelRate(slot, rate);
-    ResumeChannel(slot);
-}
-
-void SetFont(int family, int slot) {
-    if (family < 1 || family > 3) family = 1;
-    if (slot < 0 || slot > 8) slot = 0;
-    SetImageFont(FontBySize[(family - 1) * 10 + slot]);
 }
 
 void LoadGameAssets() {

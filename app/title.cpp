@@ -5,17 +5,24 @@
 // 32 frames: an element's offset is 800 − 25 × slide virtual pixels.
 #include "app/title.h"
 
-#include "app/app.h"
-#include "app/globals.h"
+#include "app/about.h"
 #include "draw/draw.h"
 #include "framework/frame.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/settings_screen.h"
+#include "framework/setup.h"
+#include "framework/sound.h"
 #include "game/round.h"
 #include "input/controls.h"
+#include "music/music.h"
 #include "platform/platform.h"
 #include "scores/board.h"
 #include "scores/online.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 
+Image LogoImage;
 int TitleFramesShown = 0;
 
 namespace {

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/platform.h"
+
 // Runs the title loop until Escape is pressed there (with its latch clear),
 // then returns; start-up runs the closing screen next.
 void TitleScreen();
@@ -14,6 +16,9 @@ void RunTitleScreen();  // the same loop
 // The key-play start prompt (MouseMode 0): "Press Start (" + the name of
 // the input bound to player 1's control 10 + ") To Begin"; "?!" when unbound.
 std::string StartPromptText();
+
+// The game's logo above the difficulty choice (= none until LoadGameAssets).
+extern Image LogoImage;
 
 // Title frames shown since start-up; lets a driver tell the title from the
 // other screens that also run with PlayState 0.

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "framework/folders.h"
 #include "music/music.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"

@@ -11,7 +11,7 @@
 //
 // SERVER defaults to the scoreserver beside the bench folder. The per-address
 // limits are lifted (every client here is 127.0.0.1) and an account keeps 30
-// entries a table (its tables use levels 0..3). The machine is shared: each figure is printed with the
+// entries a table. The machine is shared: each figure is printed with the
 // load average beside it.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -32,7 +32,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "scores/scores.h"
 
 namespace {
@@ -189,7 +188,6 @@ bool StartServer(const std::string& server, const std::string& db, Running& r) {
         ::execl(server.c_str(), server.c_str(), "--bind", "127.0.0.1", "--port", "0", "--db",
                 db.c_str(), "--max-connections", "256", "--per-address-connections", "256",
                 "--rate-per-address", "0", "--registrations-per-hour", "0", "--quota", "30",
-                "--max-level", "3",
                 static_cast<char*>(nullptr));
         ::_exit(127);
     }

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "framework/game_info.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 

@@ -21,8 +21,8 @@
 #include <string>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "app/title.h"
+#include "draw/draw.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 

@@ -1,9 +1,17 @@
 // draw.cpp — drawing helpers over the platform's drawing state.
 #include "draw/draw.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
-#include "app/globals.h"
+#include "settings/settings.h"
+
+int ScreenWidth, ScreenHeight;
+int MouseXNow, MouseYNow, MouseXPrev, MouseYPrev;
+int DrawLimit[20], DrawCount[20];
+float BackdropColor[3], BackdropTarget[3];
+int SkipFrame;
 
 namespace {
 
@@ -21,6 +29,20 @@ bool TakeBudget(int slot) {
 }
 
 }  // namespace
+
+void InitDrawGlobals() {
+    ScreenWidth = 1280;
+    ScreenHeight = 960;
+    std::fill(std::begin(DrawLimit), std::end(DrawLimit), 0);
+    std::fill(std::begin(DrawCount), std::end(DrawCount), 0);
+    DrawLimit[1] = 50000;
+    DrawLimit[2] = 50000;
+    const float startColor[3] = {0.2f, 0.0f, 1.0f};
+    std::copy(startColor, startColor + 3, BackdropColor);
+    std::copy(startColor, startColor + 3, BackdropTarget);
+    SkipFrame = 0;
+    MouseXNow = MouseYNow = MouseXPrev = MouseYPrev = 0;
+}
 
 float ClampFloat(float v, float lo, float hi) {
     if (v > hi) v = hi;

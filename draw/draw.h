@@ -2,7 +2,7 @@
 // drawing state: float colours, scale, the framework's blend numbering,
 // aligned text, top-left images, glow, the per-frame budgets, the backdrop.
 //
-// Budgets (DrawLimit/DrawCount in app/globals.h): slot 1 main images, slot 2
+// Budgets (DrawLimit/DrawCount below): slot 1 main images, slot 2
 // glow, slot 3 particles. In slow-system mode the counted helpers draw
 // nothing on the frames FrameEnd will not show (SkipFrame = 1).
 #pragma once
@@ -10,6 +10,24 @@
 #include <string>
 
 #include "platform/platform.h"
+
+// ---------------------------------------------------------------------------
+// Drawing area, pointer, budgets (set to these values by InitDrawGlobals)
+// ---------------------------------------------------------------------------
+extern int ScreenWidth, ScreenHeight;  // = 1280 × 960; virtual area, set by the graphics set-up
+// The pointer in virtual pixels for this and the previous frame (= 0),
+// sampled by FrameEnd; MouseInRect tests the first pair.
+extern int MouseXNow, MouseYNow, MouseXPrev, MouseYPrev;
+extern int DrawLimit[20];  // per-frame budgets: 1 images (= 50000), 2 glow (= 50000), 3 particles (= 0)
+extern int DrawCount[20];  // draws made this frame (= 0), zeroed by BeginFrame
+extern float BackdropColor[3];   // = 0.2, 0, 1; r, g, b multipliers shown now
+extern float BackdropTarget[3];  // = 0.2, 0, 1; where BackdropColor eases to
+// = 0; FrameEnd steps it 0, 1, 0, 1 ...; with Settings[7] = 1 the frames at
+// 1 are not shown, so the counted helpers draw nothing then.
+extern int SkipFrame;
+
+// Every global above back to its start-up value.
+void InitDrawGlobals();
 
 // Markers for omitted trailing arguments (exact float comparison).
 constexpr float AlphaUnchanged = 37171648.0f;  // SetDrawColor: keep the alpha

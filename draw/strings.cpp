@@ -1,7 +1,8 @@
-// strings.cpp — field splitting, hex reading and the date stamp.
+// strings.cpp — field splitting, hex reading, the date stamp's display forms.
+// Uses only the platform's text utilities, so the score server can link it
+// without the rest of the platform (the date stamp itself, which reads the
+// clock, is in date_stamp.cpp).
 #include "draw/strings.h"
-
-#include <cstdlib>
 
 #include "platform/platform.h"
 
@@ -39,25 +40,6 @@ int HexToInt(const std::string& text) {
         result = result * 16 + static_cast<unsigned>(value);
     }
     return static_cast<int>(result);
-}
-
-int64_t DateStamp(const std::string& date) {
-    std::string d = date.empty() ? CurrentDate() : date;
-    d = Upper(d);
-    const int64_t year = std::abs(ToInt(Mid(d, 8, 4)));
-    static const char* const kMonths[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                            "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    const std::string monthText = Mid(d, 4, 3);
-    int64_t month = 0;
-    for (int m = 0; m < 12; ++m) {
-        if (monthText == kMonths[m]) month = m + 1;
-    }
-    const int64_t day = std::abs(ToInt(Mid(d, 1, 2)));
-    const std::string t = CurrentTime();
-    const int64_t hour = std::abs(ToInt(Mid(t, 1, 2)));
-    const int64_t minute = std::abs(ToInt(Mid(t, 4, 2)));
-    const int64_t second = std::abs(ToInt(Mid(t, 7, 2)));
-    return ((((year * 12 + month) * 31 + day) * 24 + hour) * 60 + minute) * 60 + second;
 }
 
 namespace {

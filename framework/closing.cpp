@@ -4,14 +4,13 @@
 // changed survives even when the last wait is cut short.
 #include "framework/closing.h"
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/notices.h"
 #include "framework/setup.h"
-#include "game/effects.h"
 #include "input/controls.h"
 #include "platform/platform.h"
-#include "scores/scores.h"
 
 namespace {
 
@@ -68,7 +67,7 @@ bool ClosingInputHeld() {
 void ClosingScreen() {
     ShowMouse();
     const bool settingsSaved = SaveSetup();
-    const bool scoresSaved = SaveScores();
+    const bool scoresSaved = RegisteredGame().saveScores ? RegisteredGame().saveScores() : true;
     LogLine("Closing Up");
     LogLine("");
     LogLine("Bye!");

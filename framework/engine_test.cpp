@@ -2,11 +2,12 @@
 // 500 more invisible sprites per frame, ten frames each, through FrameEnd.
 #include "framework/engine_test.h"
 
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/frame.h"
+#include "framework/graphics.h"
 #include "framework/setup.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/app.h"
+#include "framework/game_info.h"
 #include "platform/platform.h"
 
 namespace {
@@ -96,6 +96,8 @@ void SetUpFolders(const std::string& programFolder) {
 void ForgetFolders() { g_folders = Folders{}; }
 
 bool FoldersSetUp() { return !g_folders.files.empty(); }
+
+std::string GameFolder() { return Right("000" + Str(int64_t{WeekNumber}), 3) + "/"; }
 
 std::string FilesFolder() { return g_folders.files; }
 std::string CommonFolder() { return g_folders.common; }

@@ -19,6 +19,9 @@
 
 #include <string>
 
+// The game folder's name: the week number as three digits and "/" ("283/").
+std::string GameFolder();
+
 // From the program's own folder, where "Files/" sits in a build folder.
 // Chooses the data folder and creates it (and its game folder) when needed.
 void SetUpFolders(const std::string& programFolder);

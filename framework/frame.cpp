@@ -4,17 +4,21 @@
 
 #include <cmath>
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/closing.h"
 #include "framework/folders.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/notices.h"
 #include "framework/settings_screen.h"
 #include "framework/setup.h"
-#include "game/effects.h"
 #include "input/controls.h"
 #include "music/music.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
+
+int TargetFps, OverlayOn, MeasuredFps, LastCollection;
+uint32_t LastFrameTime;
 
 bool FrameEndDefersTermination = false;
 

@@ -3,7 +3,17 @@
 // notices, showing the frame, the frame-rate figure and the way out.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+// ---------------------------------------------------------------------------
+// Frame-end state (set to these values by InitFrameworkGlobals)
+// ---------------------------------------------------------------------------
+extern int TargetFps;           // = 0; the rate the engine test settled on
+extern int OverlayOn;           // = 1; F12 toggles the debug overlay
+extern uint32_t LastFrameTime;  // = 0; MilliSecs() when the previous frame was shown
+extern int MeasuredFps;         // = 0; smoothed frames per second
+extern int LastCollection;      // = 0; latest forced collection result (always 0 here)
 
 // rate and flag are the caller's (pacing always aims at 60 fps); showPointer
 // 1 draws the pointer icon. Returns 0, or the pause menu's 1 (continue) or

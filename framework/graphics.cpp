@@ -7,14 +7,25 @@
 #include <cstdio>
 #include <iterator>
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/folders.h"
+#include "framework/game_info.h"
+#include "framework/notices.h"
 #include "framework/setup.h"
-#include "game/effects.h"
+#include "music/music.h"
 #include "platform/platform.h"
-#include "scores/scores.h"
+#include "settings/settings.h"
+
+int WindowWidth, WindowHeight, GraphicsOpened;
+int ModeWidth[2500], ModeHeight[2500];
+int ModeCount;
+float FontScale, FontScaleSmall;
+std::string MainFontName;
+Font FontByRole[20];
+Font FontBySize[100];
+Image IconImage, IconImageCrisp, EngineLogo, SiteLogo, BadgeImages;
+Sound BadgeSound;
+Sound SfxTable[201];
 
 namespace {
 
@@ -207,7 +218,7 @@ void ApplyGraphics() {
     SetVirtualResolution(static_cast<float>(ScreenWidth), static_cast<float>(ScreenHeight));
 
     LoadCommonAssets();
-    LoadGameAssets();
+    if (RegisteredGame().loadGameAssets) RegisteredGame().loadGameAssets();
     LogLine(kRule);
     DeleteFile(marker);
 }
@@ -283,5 +294,11 @@ void LoadCommonAssets() {
     LogLine("Sounds loaded");
     LogLine("");
 
-    LoadScores();
+    if (RegisteredGame().loadScores) RegisteredGame().loadScores();
+}
+
+void SetFont(int family, int slot) {
+    if (family < 1 || family > 3) family = 1;
+    if (slot < 0 || slot > 8) slot = 0;
+    SetImageFont(FontBySize[(family - 1) * 10 + slot]);
 }

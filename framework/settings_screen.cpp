@@ -1,12 +1,18 @@
 // settings_screen.cpp — the settings panel, its option rows and sliders.
 #include "framework/settings_screen.h"
 
-#include "app/globals.h"
 #include "draw/draw.h"
+#include "framework/binding_buttons.h"
+#include "framework/game_info.h"
 #include "framework/graphics.h"
 #include "framework/setup.h"
 #include "input/controls.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
+
+int SettingsOpen;
+int PanelOffset = -300;
+int PanelClickLeft, PanelClickRight;
 
 namespace {
 

@@ -10,6 +10,15 @@
 #include <string>
 #include <vector>
 
+// ---------------------------------------------------------------------------
+// Panel state (set to these values by InitFrameworkGlobals)
+// ---------------------------------------------------------------------------
+extern int SettingsOpen;  // = 0; Tab toggles the settings panel
+// = −300: the slide position, −300 hidden, resting at +20 when open; the
+// panel counts as out of the way while it is below −250.
+extern int PanelOffset;
+extern int PanelClickLeft, PanelClickRight;  // = 0; mouse hits taken by the panel this frame
+
 // One frame of the panel: takes the mouse-hit samples, slides PanelOffset
 // (+32 / −32 a frame between −300 and +20) and, unless hidden, draws and
 // handles every row.

@@ -5,12 +5,15 @@
 #include <climits>
 #include <cstdio>
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "framework/folders.h"
-#include "game/effects.h"
+#include "framework/notices.h"
+#include "input/controls.h"
 #include "platform/platform.h"
-#include "scores/online.h"
+#include "settings/settings.h"
+
+std::vector<std::string> AudioDriverList;
+int OnlineEnabled = 0;
+std::string ScoreServer = "localhost";
 
 // ---------------------------------------------------------------------------
 // The log

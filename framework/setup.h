@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-// Audio back-end names, read from the platform once before the setup file;
-// Settings[14] is a position in it.
+// Audio back-end names (= empty), read from the platform once before the
+// setup file; Settings[14] is a position in it.
 extern std::vector<std::string> AudioDriverList;
+// The "[Online]" section, for the online score service (scores/online.h):
+extern int OnlineEnabled;        // = 0; 1 after "Online = True" (or "On")
+extern std::string ScoreServer;  // = "localhost"; "host" or "host:port" (port 80 when none)
 
 // Creates (or empties) "Debug.txt" in the current folder; false when it
 // cannot be created (the log is then silently dropped).

@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "draw/strings.h"
 #include "framework/closing.h"
 #include "framework/frame.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/sound.h"
 #include "game/effects.h"
 #include "platform/platform.h"
 #include "scores/names.h"

@@ -1,8 +1,39 @@
 // controls.cpp — polling bindings and scanning for the first held input.
 #include "input/controls.h"
 
-#include "app/globals.h"
+#include <algorithm>
+#include <iterator>
+
 #include "platform/platform.h"
+
+int KeyBindings[101];
+int JoyPortCount;
+std::string JoyNameOf[5];
+int JoyButtonMask[5];
+float JoyRest[5][AxisCount];
+int JoyEnabled[5];
+int JoyHasHat[5];
+
+void InitInputGlobals() {
+    std::fill(std::begin(KeyBindings), std::end(KeyBindings), 0);
+    KeyBindings[0] = 38;   // up: Up arrow
+    KeyBindings[3] = 37;   // left: Left arrow
+    KeyBindings[5] = 39;   // right: Right arrow
+    KeyBindings[8] = 40;   // down: Down arrow
+    KeyBindings[10] = 90;  // action buttons: Z, X, C, V
+    KeyBindings[11] = 88;
+    KeyBindings[12] = 67;
+    KeyBindings[13] = 86;
+
+    JoyPortCount = 0;
+    for (int p = 0; p < 5; ++p) {
+        JoyNameOf[p].clear();
+        JoyButtonMask[p] = 0;
+        std::fill(std::begin(JoyRest[p]), std::end(JoyRest[p]), 0.0f);
+        JoyEnabled[p] = 0;
+        JoyHasHat[p] = 0;
+    }
+}
 
 namespace {
 

@@ -1,4 +1,5 @@
-// controls.h — polling the control bindings of KeyBindings (app/globals.h).
+// controls.h — the control bindings, the joysticks as start-up found them,
+// polling both, and the names of the inputs.
 //
 // Codes: 1..255 keys (only 10..254 can read as held); 300 + 50 × (port − 1)
 // + s for joystick port 1..4 with s: 0..11 axis directions (Y−, Y+, X−, X+,
@@ -7,6 +8,27 @@
 #pragma once
 
 #include <string>
+
+// ---------------------------------------------------------------------------
+// Bindings and joysticks (set to these values by InitInputGlobals)
+// ---------------------------------------------------------------------------
+// KeyBindings[(player − 1) × 20 + control]: binding code, 0 = unbound.
+// Defaults for player 1: up 38 (Up arrow), left 37, right 39, down 40; the
+// action buttons 10..13 Z, X, C, V (90, 88, 67, 86); everything else 0.
+extern int KeyBindings[101];
+// The number of attached joysticks, at most 4 (= 0). (The platform's
+// JoyCount() is the live count; this is the one the bindings use for the
+// whole run.) Per port 1..4, all empty or 0 until SetUpJoysticks:
+enum JoyAxis { AxisX = 0, AxisY, AxisZ, AxisU, AxisV, AxisR, AxisCount };
+extern int JoyPortCount;
+extern std::string JoyNameOf[5];
+extern int JoyButtonMask[5];            // the platform's 2^buttons − 1
+extern float JoyRest[5][AxisCount];     // axis readings at start-up
+extern int JoyEnabled[5];               // toggled by the settings screen
+extern int JoyHasHat[5];                // 1 when the hat read −1 at start-up
+
+// Every global above back to its start-up value.
+void InitInputGlobals();
 
 // Step 3 of start-up: JoyPortCount and each port's name, buttons, axis rest
 // values, JoyEnabled and JoyHasHat.
@@ -23,11 +45,3 @@ int ScanInput();
 // other code (joystick codes included) by its sub-code s = code mod 50:
 // "Y-" .. "R+", hat "Up"/"Right"/"Down"/"Left", else the number s − 30.
 std::string BindingName(int code);
-// The 48 × 48 binding button for KeyBindings[index] with its top-left at
-// (x, y) in virtual pixels. While the pointer is on it and the settings panel
-// is in place (PanelOffset ≥ 0) the first held input (ScanInput) rebinds it;
-// Backspace clears it. Lit while pointed at or while its input is held.
-void DrawBindingButton(int index, int x, int y);
-// Player p's eight buttons (up, left, right, down and the four action
-// buttons) around the origin (x, y), each tinted by its colour.
-void DrawBindingGroup(int player, int x, int y);

@@ -18,6 +18,14 @@
 #include "platform/platform.h"
 
 // ---------------------------------------------------------------------------
+// Sound channels (shared with the framework's sound effects)
+// ---------------------------------------------------------------------------
+// = 0 (none). 0..19 the music's (track t on slot t), 20..255 the rotating
+// effect channels of PlaySfx (framework/sound.h), 256 the opening sound.
+extern Channel SfxChannels[260];
+// The volumes come from Settings[11] (master) and Settings[13] (music).
+
+// ---------------------------------------------------------------------------
 // Sample sets
 // ---------------------------------------------------------------------------
 // MusicSample[10·k + n] is sample n (1..8) of set k: 0 drum kit 1 ("d1-n"),
@@ -79,6 +87,8 @@ extern int FillKind[20];  // 1: comes back in 16 steps before the phrase ends, 2
 // ---------------------------------------------------------------------------
 // Empties every table above and turns the player off (start-up).
 void ResetMusicState();
+// Start-up: every channel slot forgotten (none), then ResetMusicState.
+void InitMusicGlobals();
 // Reads "music/" + name + ".ini" and starts it; the first step sounds 250 ms
 // later. seed −1 takes the clock as seed. tempoMs is two steps. When the file
 // is missing, nothing changes (a song already playing goes on).

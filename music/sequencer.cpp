@@ -6,11 +6,15 @@
 // derived from SongSeed and the bar counters, in a fixed order, so a seed
 // always gives the same piece (and the other users of the generator see
 // sequences that depend on the music while it plays).
+#include <algorithm>
 #include <functional>
+#include <iterator>
 
-#include "app/globals.h"
 #include "music/music.h"
 #include "music/sequencer_internal.h"
+#include "settings/settings.h"
+
+Channel SfxChannels[260];
 
 int SongSeed = 0;
 int StepMs = 0;
@@ -233,6 +237,11 @@ void ResetMusicState() {
         for (float& v : steps) v = 0;
     for (int& pick : InstrumentPick) pick = 0;
     for (int t = 0; t < 20; ++t) NextBits[t] = SitOut[t] = FillKind[t] = 0;
+}
+
+void InitMusicGlobals() {
+    std::fill(std::begin(SfxChannels), std::end(SfxChannels), 0);
+    ResetMusicState();
 }
 
 void SetMusicNoteHook(std::function<void(const StruckNote&)> hook) { g_noteHook = std::move(hook); }

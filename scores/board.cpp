@@ -5,9 +5,10 @@
 // the rows.
 #include "scores/board.h"
 
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "draw/strings.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
 #include "platform/platform.h"
 
 ScoreRef BoardHover;

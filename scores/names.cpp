@@ -1,9 +1,9 @@
 // names.cpp — name entry after a game.
 #include "scores/names.h"
 
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "framework/frame.h"
+#include "framework/graphics.h"
 #include "platform/platform.h"
 #include "scores/scores.h"
 

@@ -8,16 +8,17 @@
 
 #include <algorithm>
 
-#include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "draw/strings.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/setup.h"
+#include "framework/sound.h"
 #include "platform/platform.h"
 #include "scores/board.h"
 #include "scores/http.h"
+#include "scores/scores.h"
 
-int OnlineEnabled = 0;
-std::string ScoreServer = "localhost";
 int LoginFocus = 0;
 int LoggedIn = 0;
 int LoginFailed = 0;

@@ -10,13 +10,14 @@
 #include <array>
 #include <string>
 
+#include "framework/setup.h"
 #include "scores/scores.h"
 
 // ---------------------------------------------------------------------------
 // State
 // ---------------------------------------------------------------------------
-extern int OnlineEnabled;        // = 0; 1 shows the Online tab
-extern std::string ScoreServer;  // "host" or "host:port" (port 80 when none)
+// OnlineEnabled (1 shows the Online tab) and ScoreServer are settings of
+// "Setup.ini": framework/setup.h.
 extern int LoginFocus;           // 0 none, 1 user name, 2 password field
 extern int LoggedIn;             // 1 once a login was accepted; never cleared
 extern int LoginFailed;          // 1 after a refused login, until one is accepted
@@ -25,7 +26,6 @@ extern int SubmittedThisRefresh; // scores sent in the current refresh
 extern std::array<std::string, 20> MotdLines;  // entries 1..19 of the message of the day
 extern int MotdCount;            // 0..19
 extern ScoreTable OnlineList;    // fetched entries; GameMode = −(mode + 1)
-extern const std::string FramedSeparator;  // "|" + RecordSeparator + "|" (in scores.cpp)
 
 // Start-up values of everything above (switch off, logged out, nothing fetched).
 void ResetOnline();

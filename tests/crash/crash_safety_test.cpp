@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace std::chrono_literals;

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "draw/draw.h"
 #include "platform/headless/headless.h"
+#include "settings/settings.h"
 
 namespace {
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/notices.h"
 #include "game/effects.h"
 #include "platform/headless/headless.h"
 

@@ -4,7 +4,12 @@
 
 #include <algorithm>
 
+#include "draw/draw.h"
 #include "framework/engine_test.h"
+#include "framework/frame.h"
+#include "framework/graphics.h"
+#include "framework/setup.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

@@ -1,6 +1,7 @@
 // Tests of binding polls and the input scan over keys and scripted joysticks.
 #include <gtest/gtest.h>
 
+#include "app/app.h"
 #include "input/controls.h"
 #include "tests/framework/support.h"
 

@@ -5,7 +5,14 @@
 #include <algorithm>
 #include <map>
 
+#include "draw/draw.h"
 #include "framework/frame.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/notices.h"
+#include "framework/settings_screen.h"
+#include "framework/setup.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

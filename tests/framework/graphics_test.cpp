@@ -4,7 +4,13 @@
 
 #include <algorithm>
 
+#include "app/app.h"
+#include "draw/draw.h"
 #include "framework/graphics.h"
+#include "framework/notices.h"
+#include "framework/setup.h"
+#include "music/music.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

@@ -5,10 +5,14 @@
 
 #include <algorithm>
 
-#include "framework/graphics.h"
+#include "draw/draw.h"
 #include "framework/frame.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
 #include "framework/settings_screen.h"
+#include "framework/setup.h"
 #include "input/controls.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "framework/setup.h"
+#include "input/controls.h"
 #include "platform/audio/test_hooks.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

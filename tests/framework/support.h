@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "framework/setup.h"
 #include "platform/headless/headless.h"
 #include "scores/http.h"
 #include "scores/online.h"

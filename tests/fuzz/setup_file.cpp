@@ -3,9 +3,10 @@
 #include <cstring>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "framework/setup.h"
+#include "input/controls.h"
 #include "platform/headless/headless.h"
+#include "settings/settings.h"
 #include "tests/fuzz/fuzz.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

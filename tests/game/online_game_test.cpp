@@ -7,8 +7,12 @@
 #include <functional>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "app/title.h"
+#include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/setup.h"
+#include "framework/sound.h"
 #include "scores/online.h"
 #include "scores/scores.h"
 #include "tests/scores/loopback_server.h"

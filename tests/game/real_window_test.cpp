@@ -19,7 +19,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/globals.h"
 #include "app/app.h"
 #include "platform/platform.h"
 #include "scores/scores.h"

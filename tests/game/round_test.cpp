@@ -5,8 +5,10 @@
 
 #include <cmath>
 
-#include "app/globals.h"
+#include "draw/draw.h"
 #include "draw/strings.h"
+#include "framework/game_info.h"
+#include "game/effects.h"
 #include "game/round.h"
 #include "scores/scores.h"
 #include "tests/scores/support.h"

@@ -2,8 +2,13 @@
 // headless back ends, with the round replaced by a stand-in.
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
 #include "app/title.h"
+#include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/settings_screen.h"
+#include "framework/sound.h"
+#include "input/controls.h"
 #include "scores/board.h"
 #include "tests/scores/support.h"
 

@@ -9,8 +9,13 @@
 #include <functional>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "app/title.h"
+#include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/notices.h"
+#include "framework/setup.h"
+#include "game/effects.h"
 #include "game/round.h"
 #include "scores/board.h"
 #include "scores/scores.h"

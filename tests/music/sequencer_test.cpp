@@ -7,6 +7,8 @@
 #include <cmath>
 
 #include "framework/frame.h"
+#include "music/music.h"
+#include "settings/settings.h"
 #include "tests/music/support.h"
 
 using namespace musictest;

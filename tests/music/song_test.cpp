@@ -2,6 +2,7 @@
 // sample sets with gaps, and what a song file that cannot be read leaves.
 #include <gtest/gtest.h>
 
+#include "music/music.h"
 #include "tests/music/support.h"
 
 using namespace musictest;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
 #include "music/music.h"
 #include "tests/audio/audio_test_util.h"
 #include "tests/framework/support.h"

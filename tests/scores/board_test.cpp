@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "app/globals.h"
+#include "draw/draw.h"
 #include "scores/board.h"
 #include "scores/names.h"
 #include "scores/scores.h"

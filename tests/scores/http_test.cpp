@@ -4,6 +4,7 @@
 // size-capped reply and one log line.
 #include <gtest/gtest.h>
 
+#include "framework/setup.h"
 #include "scores/http.h"
 #include "tests/scores/loopback_server.h"
 #include "tests/scores/support.h"

@@ -3,10 +3,11 @@
 // of the day, and which fetched tables make the best local game go out.
 #include <gtest/gtest.h>
 
-#include "app/globals.h"
+#include "framework/game_info.h"
 #include "framework/setup.h"
 #include "scores/http.h"
 #include "scores/online.h"
+#include "scores/scores.h"
 #include "tests/scores/loopback_server.h"
 #include "tests/scores/support.h"
 

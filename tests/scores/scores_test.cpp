@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/globals.h"
+#include "app/app.h"
+#include "framework/game_info.h"
+#include "framework/setup.h"
 #include "scores/scores.h"
 #include "tests/scores/support.h"
 

@@ -2,17 +2,32 @@
 // and file readers, and a clean headless start with the score table reset.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "app/title.h"
+#include "draw/draw.h"
+#include "framework/frame.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 namespace gametest {
+
+// Flingo registered before the first test, as a started program has it, so
+// a test run on its own finds the identity the score key is built from.
+class RegisteredFlingo : public testing::Environment {
+public:
+    void SetUp() override { InitGlobals(); }
+};
+inline testing::Environment* const kRegisteredFlingo =
+    testing::AddGlobalTestEnvironment(new RegisteredFlingo);
 
 namespace fs = std::filesystem;
 

@@ -1,12 +1,14 @@
 // End to end: the game's own online client, headless, pointed at the real
 // score server program through "Setup.ini" ("Online = True", "Score Server =
 // 127.0.0.1:<port>"), on a fresh database.
+#include "framework/game_info.h"
 #include "framework/setup.h"
 #include "game/round.h"
 #include "scores/board.h"
 #include "scores/online.h"
-#include "tests/scoreserver/support.h"
+#include "scores/scores.h"
 #include "tests/scores/support.h"
+#include "tests/scoreserver/support.h"
 
 using namespace servertest;
 using testing_support::WriteText;

@@ -22,7 +22,6 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/globals.h"
 #include "draw/strings.h"
 #include "scores/scores.h"
 #include "tests/framework/support.h"

@@ -5,8 +5,16 @@
 #include <climits>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "draw/draw.h"
+#include "framework/folders.h"
+#include "framework/frame.h"
+#include "framework/game_info.h"
 #include "framework/graphics.h"
+#include "framework/sound.h"
+#include "game/effects.h"
+#include "input/controls.h"
+#include "music/music.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

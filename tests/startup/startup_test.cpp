@@ -10,8 +10,13 @@
 #include <regex>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "draw/draw.h"
+#include "framework/game_info.h"
+#include "framework/graphics.h"
+#include "framework/notices.h"
+#include "framework/setup.h"
 #include "scores/scores.h"
+#include "settings/settings.h"
 #include "tests/framework/support.h"
 
 using namespace testing_support;

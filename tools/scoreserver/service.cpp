@@ -7,8 +7,7 @@
 #include <chrono>
 #include <vector>
 
-#include "app/app.h"
-#include "app/globals.h"
+#include "game/identity.h"
 
 namespace scoreserver {
 
@@ -72,13 +71,10 @@ int64_t WallMs() {
 // Checks that need no state
 // ---------------------------------------------------------------------------
 std::optional<std::string> KeyForWeek(int week) {
-    // The game's identity as the game itself sets it at start-up.
-    static const std::pair<int, std::string> served = [] {
-        InitGlobals();
-        return std::make_pair(WeekNumber,
-                              MakeScoreKey(GameTitle + " " + GameSubtitle, GameDescription,
-                                           WeekNumber));
-    }();
+    // The game's identity, the same constants the game registers at start-up.
+    static const std::pair<int, std::string> served = std::make_pair(
+        FlingoWeek,
+        MakeScoreKey(std::string(FlingoTitle) + " " + FlingoSubtitle, FlingoDescription, FlingoWeek));
     if (week != served.first) return std::nullopt;
     return served.second;
 }

@@ -24,7 +24,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "scores/scores.h"
+#include "scores/record.h"
 #include "tools/scoreserver/http.h"
 #include "tools/scoreserver/store.h"
 

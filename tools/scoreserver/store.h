@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "scores/scores.h"
+#include "scores/record.h"
 
 namespace scoreserver {
 

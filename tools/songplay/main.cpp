@@ -24,11 +24,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/app.h"
+#include "game/identity.h"
 #include "music/music.h"
 #include "platform/audio/test_hooks.h"
 #include "platform/headless/headless.h"
 #include "platform/platform.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -109,9 +110,11 @@ int main(int argc, char** argv) {
     // to the real output, which pulls it on its own thread.
     UseHeadlessPlatform();
     if (!toFile) plat::audio::ResetAudioForTest();
-    InitGlobals();
+    InitSettings();  // the default volumes
+    InitMusicGlobals();
 
-    const std::string folder = ProgramFolder() + "/Files/" + GameFolder();
+    const std::string folder =
+        ProgramFolder() + "/Files/" + Right("000" + Str(int64_t{FlingoWeek}), 3) + "/";
     if (!ChangeDir(folder)) {
         std::fprintf(stderr, "songplay: no asset tree at %s\n", folder.c_str());
         return kExitUsage;
