@@ -486,15 +486,23 @@ private:
         f_.EnableVertexAttribArray(AttrPos);
         f_.EnableVertexAttribArray(AttrUV);
         f_.EnableVertexAttribArray(AttrColor);
-        f_.VertexAttribPointer(AttrPos, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                               reinterpret_cast<const void*>(offsetof(Vertex, x)));
-        f_.VertexAttribPointer(AttrUV, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
-                               reinterpret_cast<const void*>(offsetof(Vertex, u)));
-        f_.VertexAttribPointer(AttrColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
-                               reinterpret_cast<const void*>(offsetof(Vertex, color)));
+        PointAttributes(0);
         f_.ActiveTexture(GL_TEXTURE0);
         if (f_.GetError() != GL_NO_ERROR) return false;
         return true;
+    }
+
+    // The vertex attributes read from vertex `first` of the buffer on, so a
+    // batch's indices 0.. address the batch wherever it was written.
+    void PointAttributes(size_t first) {
+        const size_t base = first * sizeof(Vertex);
+        f_.VertexAttribPointer(AttrPos, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                               reinterpret_cast<const void*>(base + offsetof(Vertex, x)));
+        f_.VertexAttribPointer(AttrUV, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                               reinterpret_cast<const void*>(base + offsetof(Vertex, u)));
+        f_.VertexAttribPointer(AttrColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+                               reinterpret_cast<const void*>(base + offsetof(Vertex, color)));
+        pointedAt_ = first;
     }
 
     GLuint Compile(GLenum kind, const std::string& src) {
@@ -677,10 +685,22 @@ private:
             }
             f_.DrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, indices_.data());
         } else {
-            // Orphan the buffer so GL need not wait for the previous batch.
-            f_.BufferData(GL_ARRAY_BUFFER, vertices_.size() * sizeof(Vertex), nullptr, GL_STREAM_DRAW);
-            f_.BufferSubData(GL_ARRAY_BUFFER, 0, nv * sizeof(Vertex), vertices_.data());
+            // Batches go one after another into the buffer, each where the
+            // previous ended, so none overwrites what GL may still read; only a
+            // batch that no longer fits orphans the buffer. Orphaning at every
+            // batch (often hundreds a frame on the title screen) had the driver
+            // allocate a whole new store each time, and the process heap grew
+            // in jumps to hold the bursts of them.
+            if (streamAt_ + nv > vertices_.size()) {
+                f_.BufferData(GL_ARRAY_BUFFER, vertices_.size() * sizeof(Vertex), nullptr,
+                              GL_STREAM_DRAW);
+                streamAt_ = 0;
+            }
+            f_.BufferSubData(GL_ARRAY_BUFFER, static_cast<GLintptr>(streamAt_ * sizeof(Vertex)),
+                             static_cast<GLsizeiptr>(nv * sizeof(Vertex)), vertices_.data());
+            if (streamAt_ != pointedAt_) PointAttributes(streamAt_);
             f_.DrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, nullptr);
+            streamAt_ += nv;
         }
         ++stats_.drawCalls;
         stats_.quads += static_cast<uint64_t>(quads);
@@ -701,6 +721,8 @@ private:
     std::vector<uint32_t> readback_;
     std::vector<GLuint> programs_;
     GLuint vbo_ = 0, ibo_ = 0, vao_ = 0;
+    size_t streamAt_ = 0;   // vertices written into the buffer's current store
+    size_t pointedAt_ = 0;  // the vertex the attributes start at
     Stats stats_;
 
     // The pending batch's state, and what the context has now.
