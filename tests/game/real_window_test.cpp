@@ -304,7 +304,6 @@ TEST(RealProgram, NoDisplayOrAWrongOneEndsAtOnceWithExitCode1) {
         const char* shown = display ? display : "(none)";
         EXPECT_EQ(code, 1) << "DISPLAY " << shown;
         EXPECT_TRUE(LogHas(tree.Files() / "Debug.txt", "\tNo display could be opened.")) << shown;
-        // The player at a terminal is told too, in the same words.
         EXPECT_TRUE(LogHas(tree.Root() / "stderr.txt", "\tNo display could be opened.")) << shown;
         EXPECT_FALSE(fs::exists(tree.Game() / "crash.dat")) << shown;
     }

@@ -165,6 +165,30 @@ std::function<void(int)> TypeName(const std::string& name) {
     };
 }
 
+// One dropped game, scripted at name entry and on the title after it.
+GameRun DropOneGame(const Scratch& tree, std::function<void(int)> onNameEntry,
+                    std::function<void(int)> onTitleAgain = [](int) {}) {
+    GameRun run;
+    run.onTitle = [&run, onTitleAgain](int frame) {
+        if (run.roundFrames == 0) return ClickStart(frame);
+        onTitleAgain(frame);
+        if (frame == 40 && !run.escapeSent) SendEscape(run);
+    };
+    run.onRound = [](int) { PointAt(5, ScreenHeight - 100); };
+    run.onNameEntry = std::move(onNameEntry);
+    Play(tree, run);
+    return run;
+}
+
+std::vector<std::string> FiledNames(const Scratch& tree) {
+    std::vector<std::string> names;
+    const auto lines = ReadLines(tree.Game() / "nuscores.dat");
+    BuildDefaultKey();
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (const ScoreRef r = ParseRecord(Unscramble(lines[i]))) names.push_back(r->Name);
+    return names;
+}
+
 }  // namespace
 
 TEST(WholeGame, PlayAGameFileItAndFindItAgainAfterARestart) {
@@ -274,72 +298,33 @@ TEST(WholeGame, PlayAGameFileItAndFindItAgainAfterARestart) {
     }
 }
 
-namespace {
-
-// One game with the bar parked so the balls drop; `onNameEntry` scripts the
-// name-entry screen. Ends through the closing screen (Escape on the title)
-// unless the script ends it otherwise.
-GameRun DropOneGame(const Scratch& tree, std::function<void(int)> onNameEntry,
-                    std::function<void(int)> afterRound = nullptr) {
-    GameRun run;
-    run.onTitle = [&run, afterRound](int frame) {
-        if (run.roundFrames == 0) return ClickStart(frame);
-        if (afterRound) afterRound(frame);
-        if (frame == 40 && !run.escapeSent) SendEscape(run);
-    };
-    run.onRound = [](int) { PointAt(5, ScreenHeight - 100); };
-    run.onNameEntry = std::move(onNameEntry);
-    Play(tree, run);
-    return run;
-}
-
-std::vector<std::string> FiledNames(const Scratch& tree) {
-    std::vector<std::string> names;
-    const auto lines = ReadLines(tree.Game() / "nuscores.dat");
-    BuildDefaultKey();
-    for (size_t i = 1; i < lines.size(); ++i)
-        if (const ScoreRef r = ParseRecord(Unscramble(lines[i]))) names.push_back(r->Name);
-    return names;
-}
-
-}  // namespace
-
-// The session ending (SIGTERM) while the name is being typed files the game
-// with the name as it stands (the offered one when nothing was typed), saves
-// it and ends with 0.
+// SIGTERM while the name is typed files the game with the name as it stands
+// (the offered "Player" when nothing was typed), saves it and ends with 0.
 TEST(WholeGame, TheSessionEndingAtNameEntryFilesTheGameFirst) {
     for (const std::string typed : {"", "Zo"}) {
         Scratch tree(true);
         const GameRun run = DropOneGame(tree, [&](int frame) {
-            if (frame == 1)
-                for (char c : typed) HeadlessChar(c);
+            if (frame == 1) for (char c : typed) HeadlessChar(c);
             if (frame == 5) HeadlessTerminationSignal();
         });
-        ASSERT_TRUE(run.ended) << typed;
-        EXPECT_EQ(run.exitCode, 0) << typed;
+        EXPECT_TRUE(run.ended && run.exitCode == 0) << typed;
         EXPECT_EQ(FiledNames(tree), std::vector<std::string>{"Player" + typed});
-        EXPECT_EQ(ReadLines(tree.Files() / "Debug.txt").back(), "Play again, soon!!");
     }
 }
 
-// The game is written when it is filed; a full disk says so on the title
-// screen the game returns to, not only at the closing screen.
-TEST(WholeGame, AFailedSaveOfTheNewGameIsToldOnTheTitle) {
-    Scratch tree(true);
-    fs::create_symlink("/dev/full", tree.Game() / "nuscores.dat.new");
-    bool told = false;
-    DropOneGame(tree, [](int frame) { if (frame == 2) HeadlessTap(KeyReturn); }, [&](int frame) {
-        if (frame != 1) return;
-        for (const Announcement& a : AnnouncementList) told |= a.txt == "Could not save your scores";
-    });
-    EXPECT_TRUE(told);
-
-    fs::remove(tree.Game() / "nuscores.dat.new");
-    const GameRun saved = DropOneGame(tree, [](int frame) { if (frame == 2) HeadlessTap(KeyReturn); },
-                                      [&](int frame) {
-        if (frame == 1) {
-            EXPECT_EQ(FiledNames(tree).size(), 1u) << "on disk when the title shows";
-        }
-    });
-    EXPECT_EQ(saved.exitCode, 0);
+// The game is on disk when the title shows it; a full disk is told there.
+TEST(WholeGame, TheNewGameIsSavedWhenFiledAndAFailureToldOnTheTitle) {
+    for (const bool full : {true, false}) {
+        Scratch tree(true);
+        if (full) fs::create_symlink("/dev/full", tree.Game() / "nuscores.dat.new");
+        bool told = false;
+        size_t onDisk = 9;  // records in the file
+        DropOneGame(tree, [](int frame) { if (frame == 2) HeadlessTap(KeyReturn); }, [&](int frame) {
+            if (frame != 1) return;
+            onDisk = FiledNames(tree).size();
+            for (const Announcement& a : AnnouncementList) told |= a.txt == "Could not save your scores";
+        });
+        EXPECT_EQ(told, full);
+        EXPECT_EQ(onDisk, full ? 0u : 1u);
+    }
 }

@@ -63,24 +63,16 @@ TEST(Songplay, RendersTheDemoAndPrintsItsNotes) {
     EXPECT_EQ(Songplay("demo 1 250 2", "SDL_AUDIODRIVER=dummy ").out, r.out);
 }
 
-// A melodic note with no chord key to play against (no chords at all, or a
-// blank in the chord line) is not struck: the track stays silent, as for an
-// empty step, instead of holding its channel with a note at rate 0.
+// No chords, or a blank chord key: only the drums are struck.
 TEST(Songplay, NotesWithoutAChordKeyAreNotStruck) {
-    const std::filesystem::path music = FLINGO_BUILD_DIR "/Files/283/music";
-    const char* const songs[][2] = {
-        {"flingo-test-nochords", "[Drums]\n\"1\"\n[Bass]\n\"q\"\n[Melody]\n\"w\"\n"},
-        {"flingo-test-blankchord", "[Drums]\n\"1\"\n[Chords]\n\" \"\n[Bass]\n\"q\"\n[Accompany]\n\"e\"\n"},
-    };
-    for (const auto& [name, text] : songs) {
-        const auto file = music / (std::string(name) + ".ini");
-        { std::ofstream(file) << text; }
-        const ToolRun r = Songplay(std::string(name) + " 1 250 3 /dev/null");
+    for (const char* chords : {"", "[Chords]\n\" \"\n"}) {
+        const auto file = std::filesystem::path(FLINGO_BUILD_DIR "/Files/283/music/flingo-test-chords.ini");
+        std::ofstream(file) << "[Drums]\n\"1\"\n" << chords << "[Bass]\n\"q\"\n[Melody]\n\"w\"\n[Accompany]\n\"e\"\n";
+        const ToolRun r = Songplay("flingo-test-chords 1 250 3 /dev/null");
         std::filesystem::remove(file);
-        EXPECT_EQ(r.code, 0) << name;
         std::istringstream in(r.out);
         int drums = 0;
         for (std::string l; std::getline(in, l); ++drums) EXPECT_LT(l.at(l.find(' ') + 1), '2') << l;
-        EXPECT_GT(drums, 0) << name;
+        EXPECT_GT(drums, 0) << chords;
     }
 }

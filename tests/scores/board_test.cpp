@@ -224,11 +224,9 @@ TEST(ScoreBoard, ExtremeValuesFromADamagedFileStayOnTheGraph) {
 // A row never shows a damaged file's score as digits that read like a game.
 TEST(ScoreBoard, RowScoresOutsideTheGamesRangeAreClampedOrSigned) {
     const std::pair<int64_t, const char*> cases[] = {
-        {0, "000000000000"},         {10, "000000000010"},
-        {999999999999, "999999999999"}, {1000000000000, "999999999999"},
-        {INT64_MAX, "999999999999"}, {-1, "-00000000001"},
-        {-99999999999, "-99999999999"}, {INT64_MIN, "-99999999999"},
-    };
+        {0, "000000000000"}, {10, "000000000010"}, {999999999999, "999999999999"},
+        {1000000000000, "999999999999"}, {INT64_MAX, "999999999999"}, {-1, "-00000000001"},
+        {-99999999999, "-99999999999"}, {INT64_MIN, "-99999999999"}};
     for (const auto& [score, text] : cases) EXPECT_EQ(BoardRowScore(score), text) << score;
 }
 
