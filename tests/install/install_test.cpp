@@ -10,7 +10,7 @@
 #include <regex>
 
 #include "app/app.h"
-#include "app/globals.h"
+#include "scores/record.h"
 #include "scores/scores.h"
 #include "tests/support/private_display.h"
 #include "tests/support/real_program.h"
