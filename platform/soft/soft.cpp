@@ -234,11 +234,12 @@ private:
     // while the back buffer still holds that list's picture and no texture
     // it reads has changed: filling it again would write the same bits.
     // Commands carry no pointer into the back buffer and no stray bytes
-    // (Append zeroes them), so equal bytes mean equal draws.
+    // (Append zeroes them), so equal bytes mean equal draws. A list that only
+    // clears has no command buffer yet, hence no compare.
     bool RepeatsLastFill() const {
         return lastValid_ && clearPending_ && clearColor_ == lastClear_ && used_ == lastUsed_ &&
                entries_.size() == lastEntries_.size() &&
-               std::memcmp(commands_.get(), lastCommands_.get(), used_) == 0;
+               (used_ == 0 || std::memcmp(commands_.get(), lastCommands_.get(), used_) == 0);
     }
 
     // Space for one command of `bytes` at the end of the buffer, zeroed.

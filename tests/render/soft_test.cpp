@@ -112,9 +112,11 @@ TEST(Soft, FarAndBrokenVerticesAreSafe) {
 TEST(Soft, ReadBackAndPresent) {
     int shown = 0;
     uint32_t seen = 0;
-    auto r = Make(8, 6, [&](const uint32_t* argb, int w, int h, bool) {
+    bool repeated = true;
+    auto r = Make(8, 6, [&](const uint32_t* argb, int w, int h, bool repeat) {
         ++shown;
         seen = argb[size_t(h - 1) * w + (w - 1)];
+        repeated = repeat;
     });
     EXPECT_STREQ(r->Name(), "software");
     EXPECT_EQ(r->Width(), 8);
@@ -123,6 +125,17 @@ TEST(Soft, ReadBackAndPresent) {
     r->Present(false);
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(seen, 0xFF123456u);
+    EXPECT_FALSE(repeated);
+    // The same clear again is a repeated frame; another colour is not.
+    r->Clear(0x123456);
+    r->Present(false);
+    EXPECT_TRUE(repeated);
+    r->Clear(0x654321);
+    r->Present(false);
+    EXPECT_FALSE(repeated);
+    EXPECT_EQ(seen, 0xFF654321u);
+    r->Clear(0x123456);
+    r->Present(false);
     uint32_t part[4] = {1, 1, 1, 1};
     r->ReadPixels(7, 5, 2, 2, part);  // hangs off the corner
     EXPECT_EQ(part[0], 0xFF123456u);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@ inline pid_t StartPrivateXServer(const char* screen) {
     if (pipe(fds) != 0) return 0;
     const pid_t pid = fork();
     if (pid == 0) {
+        // A test that dies (a sanitizer's halt, a crash) must not leave the
+        // server holding ctest's output pipe open until the time-out.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         close(fds[0]);
         const std::string fd = std::to_string(fds[1]);
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten",
