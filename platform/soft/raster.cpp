@@ -8,6 +8,7 @@
 #include "platform/soft/raster.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace plat::soft {
 namespace {
@@ -62,37 +63,86 @@ struct Bound {
 // ceil(a / 256) and floor(a / 256) in fixed-point units.
 inline int64_t CeilDivSub(int64_t a) { return -FloorDiv(-a, SubPixel); }
 
-// The rows of a fill: each row's span is the tightest of its bounds. L and
-// U fix the counts of lower and upper bounds so they stay in registers
-// (0 = given at run time).
-template <int L, int U>
-void Rows(Bound* lower, Bound* upper, int64_t rowFirst, int64_t rowLast, int width, SpanFn span,
-          const void* ctx, int lowers = L, int uppers = U) {
-    const int nl = L ? L : lowers, nu = U ? U : uppers;
-    Bound lo_[L ? L : 1], hi_[U ? U : 1];
-    Bound* lb = lower;
-    Bound* ub = upper;
-    if (L) {
-        for (int i = 0; i < nl; ++i) lo_[i] = lower[i];
-        lb = lo_;
-    }
-    if (U) {
-        for (int i = 0; i < nu; ++i) hi_[i] = upper[i];
-        ub = hi_;
-    }
+// The rows of a fill: each row's span is the tightest of its bounds, given
+// to emit(row, lo, hi) as the inclusive range lo..hi (empty when lo > hi).
+template <typename Emit>
+void Rows(Bound* lower, Bound* upper, int lowers, int uppers, int64_t rowFirst, int64_t rowLast,
+          int width, Emit& emit) {
     for (int64_t row = rowFirst; row <= rowLast; ++row) {
         int64_t lo = 0, hi = width - 1;
-        for (int i = 0; i < nl; ++i) {
-            lo = std::max(lo, lb[i].q);
-            lb[i].Next();
+        for (int i = 0; i < lowers; ++i) {
+            lo = std::max(lo, lower[i].q);
+            lower[i].Next();
         }
-        for (int i = 0; i < nu; ++i) {
-            hi = std::min(hi, ub[i].q);
-            ub[i].Next();
+        for (int i = 0; i < uppers; ++i) {
+            hi = std::min(hi, upper[i].q);
+            upper[i].Next();
         }
-        if (lo <= hi) span(ctx, static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi) + 1);
+        emit(static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi));
     }
 }
+
+// The same for the two shapes nearly every draw has, two lower and two
+// upper bounds (a quad whose sides all slant) or one of each (a quad with
+// level top and bottom), with the bounds in locals so they stay in
+// registers rather than going through memory every row.
+template <typename Emit>
+void Rows22(const Bound* lower, const Bound* upper, int64_t rowFirst, int64_t rowLast, int width,
+            Emit& emit) {
+    Bound a = lower[0], b = lower[1], c = upper[0], d = upper[1];
+    const int64_t right = width - 1;
+    for (int64_t row = rowFirst; row <= rowLast; ++row) {
+        const int64_t lo = std::max<int64_t>(std::max(a.q, b.q), 0);
+        const int64_t hi = std::min(std::min(c.q, d.q), right);
+        a.Next();
+        b.Next();
+        c.Next();
+        d.Next();
+        emit(static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi));
+    }
+}
+template <typename Emit>
+void Rows11(const Bound* lower, const Bound* upper, int64_t rowFirst, int64_t rowLast, int width,
+            Emit& emit) {
+    Bound a = lower[0], c = upper[0];
+    const int64_t right = width - 1;
+    for (int64_t row = rowFirst; row <= rowLast; ++row) {
+        const int64_t lo = std::max<int64_t>(a.q, 0);
+        const int64_t hi = std::min(c.q, right);
+        a.Next();
+        c.Next();
+        emit(static_cast<int>(row), static_cast<int>(lo), static_cast<int>(hi));
+    }
+}
+
+// One row at a time to a SpanFn.
+struct EachSpan {
+    SpanFn span;
+    const void* ctx;
+    void operator()(int row, int lo, int hi) const {
+        if (lo <= hi) span(ctx, row, lo, hi + 1);
+    }
+    void Flush() {}
+};
+
+// Rows gathered into runs for a RowsFn.
+struct RowRuns {
+    RowsFn rows = nullptr;
+    const void* ctx = nullptr;
+    // Not int: stores into `spans` then cannot alias them.
+    ptrdiff_t first = 0, count = 0;
+    int32_t spans[2 * RowRun];
+    void operator()(int row, int lo, int hi) {
+        if (count == 0) first = row;
+        spans[2 * count] = lo;
+        spans[2 * count + 1] = hi + 1;
+        if (++count == RowRun) Flush();
+    }
+    void Flush() {
+        if (count > 0) rows(ctx, static_cast<int>(first), static_cast<int>(count), spans);
+        count = 0;
+    }
+};
 
 }  // namespace
 
@@ -133,8 +183,10 @@ void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, co
     FillConvexRows(p, n, width, 0, height, span, ctx);
 }
 
-void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, SpanFn span,
-                    const void* ctx) {
+namespace {
+
+template <typename Emit>
+void FillRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, Emit& emit) {
     if (n < 3 || n > 16 || width <= 0 || rowBegin >= rowEnd) return;
     int64_t area2 = 0;
     int64_t ymin = p[0].y, ymax = p[0].y;
@@ -196,12 +248,29 @@ void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEn
         for (int i = 0; i < lowers; ++i) lower[i].Next();
         for (int i = 0; i < uppers; ++i) upper[i].Next();
     }
-    if (lowers == 2 && uppers == 2)  // any quad whose sides all slant
-        Rows<2, 2>(lower, upper, rowFirst, rowLast, width, span, ctx);
-    else if (lowers == 1 && uppers == 1)  // a quad with level top and bottom
-        Rows<1, 1>(lower, upper, rowFirst, rowLast, width, span, ctx);
+    if (lowers == 2 && uppers == 2)
+        Rows22(lower, upper, rowFirst, rowLast, width, emit);
+    else if (lowers == 1 && uppers == 1)
+        Rows11(lower, upper, rowFirst, rowLast, width, emit);
     else
-        Rows<0, 0>(lower, upper, rowFirst, rowLast, width, span, ctx, lowers, uppers);
+        Rows(lower, upper, lowers, uppers, rowFirst, rowLast, width, emit);
+    emit.Flush();
+}
+
+}  // namespace
+
+void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, SpanFn span,
+                    const void* ctx) {
+    EachSpan emit{span, ctx};
+    FillRows(p, n, width, rowBegin, rowEnd, emit);
+}
+
+void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, RowsFn rows,
+                    const void* ctx) {
+    RowRuns emit;
+    emit.rows = rows;
+    emit.ctx = ctx;
+    FillRows(p, n, width, rowBegin, rowEnd, emit);
 }
 
 }  // namespace plat::soft

@@ -22,6 +22,11 @@ struct FixPoint {
 
 // Called once per non-empty row with the half-open pixel range [x0, x1).
 using SpanFn = void (*)(const void* ctx, int y, int x0, int x1);
+// Called once per run of up to RowRun consecutive rows: row y + i spans
+// [spans[2i], spans[2i + 1]), empty when spans[2i] >= spans[2i + 1]. A loop
+// that takes a run at a time sets up its draw once, not once per row.
+using RowsFn = void (*)(const void* ctx, int y, int rows, const int32_t* spans);
+constexpr int RowRun = 64;
 
 // Fills the convex polygon p[0..n) (either winding, n <= 16) clipped to
 // [0, width) × [0, height). Zero-area polygons draw nothing.
@@ -29,6 +34,9 @@ void FillConvex(const FixPoint* p, int n, int width, int height, SpanFn span, co
 // The same restricted to rows [rowBegin, rowEnd): every row gets exactly the
 // span the whole fill gives it, so bands filled apart make the whole picture.
 void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, SpanFn span,
+                    const void* ctx);
+// The same rows handed over in runs.
+void FillConvexRows(const FixPoint* p, int n, int width, int rowBegin, int rowEnd, RowsFn rows,
                     const void* ctx);
 // The rows [first, last] a fill of p[0..n) can touch within [0, height);
 // false when none.

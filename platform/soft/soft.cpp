@@ -2,21 +2,24 @@
 //
 // Drawing records, rasterising comes later. Each draw is prepared at once on
 // the calling thread (clipped, snapped to fixed point, its colour, texture
-// mapping and span loop chosen) and appended to the frame's command list; at
-// Present, and before anything reads the back buffer, the list is filled by
-// the worker pool, each job owning a band of rows and walking the whole list
-// in order. A pixel therefore sees the draws in the order they were made and
-// gets the bits one thread would give it; a draw's rows are exact whatever
-// band they fall in (raster.h, span.h).
+// mapping and span loop chosen) and appended to the frame's command list,
+// and to the lists of the row bands it touches; at Present, and before
+// anything reads the back buffer, the list is filled by the worker pool,
+// each job owning a band of rows and walking that band's draws in order. A
+// pixel therefore sees the draws in the order they were made and gets the
+// bits one thread would give it; a draw's rows are exact whatever band they
+// fall in (raster.h, span.h).
 //
 // Submit starts that fill early, on the pool's threads, so that it runs
-// while the game sleeps until the next frame's time; anything that touches
-// the list or the back buffer afterwards (a draw, a clear, a read, a texture
-// changing, Present) first waits for it to end.
+// while the game sleeps until the next frame's time; a long list is handed
+// over in parts, each filled while the next is recorded. Only one fill runs
+// at a time, in list order; anything that reads the back buffer, or changes
+// a texture a list still reads, first waits for the fills it depends on.
 //
-// The list lives in two buffers that keep their size between frames (no
-// allocation per draw once grown); a frame with more draws than they hold is
-// filled in parts. Clear drops the list, since it covers every pixel.
+// The lists' buffers keep their size between frames (no allocation per draw
+// once grown). Clear drops what was recorded, since it covers every pixel.
+// A list that repeats the last one filled after a clear, byte for byte, is
+// not filled again: the back buffer already holds its picture.
 // Every draw is rasterised and blended in full even when a = 0: the engine
 // test measures exactly that.
 //
@@ -66,8 +69,8 @@ Plane MakePlane(const Vertex& a, const Vertex& b, const Vertex& c, double fa, do
 // One recorded draw in the list's byte buffer: this header, then its corner
 // points, then its colour planes when it has them. 8-byte aligned.
 struct Command {
-    SpanCtx ctx;  // buffer and planes are filled in when it is rasterised
-    soft::SpanFn fn;
+    SpanCtx ctx;  // planes are filled in when it is rasterised
+    soft::RowsFn fn;
     int32_t points;
     int32_t gouraud;
 };
@@ -80,9 +83,35 @@ struct Entry {
 
 constexpr size_t Align8(size_t n) { return (n + 7) & ~size_t(7); }
 
-// A frame's list is filled early once its commands pass this size: the
-// buffers stay small enough to sit in the caches, and their memory bounded.
-constexpr size_t ListLimitBytes = size_t(2) << 20;
+// A command list: a clear (covering every row) or none, then commands.
+// Its buffers keep their size when it is emptied.
+struct List {
+    std::unique_ptr<uint64_t[]> commands;
+    size_t capacity = 0, used = 0;  // bytes
+    std::vector<Entry> entries;
+    // Each band's commands (offsets into the buffer) in list order, so a
+    // band reads only the draws that touch it.
+    std::vector<std::vector<uint32_t>> bands;
+    bool clear = false;
+    uint32_t clearColor = 0xFF000000u;
+    uint64_t id = 0;  // unique over the run, rising (Texture::soft_list)
+
+    bool Empty() const { return !clear && entries.empty(); }
+    // Empties it under a new identity.
+    void Reset() {
+        entries.clear();
+        for (std::vector<uint32_t>& b : bands) b.clear();
+        used = 0;
+        clear = false;
+        id = g_nextList.fetch_add(1);
+    }
+};
+
+// A frame's list is handed to the pool once its commands pass this size,
+// and the pool fills that part while the rest is recorded: the drawing
+// thread and the workers run side by side, the buffers stay small enough to
+// sit in the caches, and their memory is bounded.
+constexpr size_t ListLimitBytes = size_t(512) << 10;
 
 // Rows per raster band, about (bands split the height evenly).
 constexpr int BandRows = 64;
@@ -111,15 +140,17 @@ public:
         : width_(std::max(width, 1)), height_(std::max(height, 1)), present_(std::move(present)),
           pixels_(static_cast<size_t>(width_) * height_, 0xFF000000u),
           pool_(ResolveWorkers(options.workers)),
-          wide_(options.wideSpans && soft::WideSpansSupported()),
-          list_(g_nextList.fetch_add(1)) {
+          wide_(options.wideSpans && soft::WideSpansSupported()) {
         // Bands of about BandRows rows, also for one worker: a band's pixels
         // (800 × 64 × 4 bytes = 200 KiB) stay in the core's cache while every
         // draw over it is filled, where a whole frame would not; and with
         // many more bands than workers, a worker held up by another program
         // costs the frame one band rather than half of it.
         bands_ = std::clamp(height_ / BandRows, 1, 256);
-        bandLists_.resize(static_cast<size_t>(bands_));
+        for (List* l : {&rec_, &fill_, &last_}) {
+            l->bands.resize(static_cast<size_t>(bands_));
+            l->Reset();
+        }
         Live().push_back(this);
     }
 
@@ -133,11 +164,12 @@ public:
     int Width() const override { return width_; }
     int Height() const override { return height_; }
 
+    // What was recorded so far is covered: dropped unfilled. A fill already
+    // started goes on; it ends before the next one starts.
     void Clear(uint32_t rgb) override {
-        Settle();
-        DropList();
-        clearPending_ = true;
-        clearColor_ = 0xFF000000u | (rgb & 0x00FFFFFFu);
+        rec_.Reset();
+        rec_.clear = true;
+        rec_.clearColor = 0xFF000000u | (rgb & 0x00FFFFFFu);
     }
 
     void DrawTriangles(Texture* tex, int blend, const Vertex* v, int count) override {
@@ -157,10 +189,7 @@ public:
 
     void Submit() override {
         if (pool_.Count() == 1 || pool_.Running()) return;
-        if ((clearPending_ || !entries_.empty()) && !RepeatsLastFill()) {
-            ++fills_;
-            pool_.Start(bands_, &RasteriseBand, this);
-        }
+        StartFill();
     }
     void Present(bool) override {
         Rasterise();
@@ -186,11 +215,13 @@ public:
 
     // A texture the list reads is about to change or go: fill what was
     // drawn with it first.
+    // Lists get rising identities and a texture is marked with the last one
+    // that read it, so a texture an earlier list read is marked with that
+    // list or a later one.
     void TextureChanging(const Texture& t) {
-        if (t.soft_list == list_ && (clearPending_ || !entries_.empty())) Rasterise();
-        // Lists get rising identities, so a texture the kept list read is
-        // marked with that list or a later one.
-        if (t.soft_list >= lastId_) lastValid_ = false;
+        if (t.soft_list == rec_.id && !rec_.Empty()) Rasterise();
+        else if (t.soft_list >= fill_.id) FinishFill();
+        if (t.soft_list >= last_.id) lastValid_ = false;
     }
 
     int Workers() const { return pool_.Count(); }
@@ -202,71 +233,101 @@ private:
         return std::clamp(n, 1, 16);
     }
 
-    // ---- the command list ------------------------------------------------
-    void DropList() {
-        entries_.clear();
-        for (std::vector<uint32_t>& b : bandLists_) b.clear();
-        used_ = 0;
-        clearPending_ = false;
-        list_ = g_nextList.fetch_add(1);
-    }
+    // ---- the command lists -----------------------------------------------
+    // rec_ is being recorded; fill_ is being filled by the pool while
+    // pool_.Running() (the drawing thread touches only rec_ meanwhile);
+    // last_ is the last list filled after a clear.
 
     // The list just filled (or found to repeat the last fill) becomes the
     // kept one when it began with a clear, since the back buffer then holds
     // exactly what it draws; a list drawn over an earlier picture changes the
-    // buffer in a way no kept list describes.
-    void Retire() {
-        if (clearPending_) {
-            std::swap(commands_, lastCommands_);
-            std::swap(capacity_, lastCapacity_);
-            entries_.swap(lastEntries_);
-            lastUsed_ = used_;
-            lastClear_ = clearColor_;
-            lastId_ = list_;
+    // buffer in a way no kept list describes. Empties l.
+    void Retire(List& l) {
+        if (l.clear) {
+            std::swap(l, last_);
             lastValid_ = true;
-        } else if (!entries_.empty()) {
+        } else if (!l.entries.empty()) {
             lastValid_ = false;
         }
-        DropList();
+        l.Reset();
     }
 
-    // True when the pending list is the kept list again, byte for byte,
-    // while the back buffer still holds that list's picture and no texture
-    // it reads has changed: filling it again would write the same bits.
-    // Commands carry no pointer into the back buffer and no stray bytes
-    // (Append zeroes them), so equal bytes mean equal draws. A list that only
-    // clears has no command buffer yet, hence no compare.
-    bool RepeatsLastFill() const {
-        return lastValid_ && clearPending_ && clearColor_ == lastClear_ && used_ == lastUsed_ &&
-               entries_.size() == lastEntries_.size() &&
-               (used_ == 0 || std::memcmp(commands_.get(), lastCommands_.get(), used_) == 0);
+    // True when l is the kept list again, byte for byte, while the back
+    // buffer still holds that list's picture and no texture it reads has
+    // changed: filling it again would write the same bits. Commands carry no
+    // pointer but the back buffer's (the same in every list) and no stray
+    // bytes (Append zeroes them), so equal bytes mean equal draws. A list
+    // that only clears may have no command buffer yet, hence no compare.
+    bool RepeatsLastFill(const List& l) const {
+        return lastValid_ && l.clear && l.clearColor == last_.clearColor && l.used == last_.used &&
+               l.entries.size() == last_.entries.size() &&
+               (l.used == 0 || std::memcmp(l.commands.get(), last_.commands.get(), l.used) == 0);
     }
 
-    // Space for one command of `bytes` at the end of the buffer, zeroed.
-    Command* Append(size_t bytes) {
-        if (used_ + bytes > capacity_) {
-            size_t grown = std::max<size_t>(capacity_ * 2, 64 * 1024);
-            while (grown < used_ + bytes) grown *= 2;
-            std::unique_ptr<uint64_t[]> bigger(new uint64_t[grown / 8]);
-            if (used_) std::memcpy(bigger.get(), commands_.get(), used_);
-            commands_ = std::move(bigger);
-            capacity_ = grown;
+    // Waits for the fill the pool is doing, if any.
+    void FinishFill() {
+        if (!pool_.Running()) return;
+        pool_.Finish();
+        Retire(fill_);
+    }
+    // Hands the recorded list to the pool (no fill running) and starts an
+    // empty one; the drawing thread goes on while the pool fills.
+    void StartFill() {
+        if (rec_.Empty()) return;
+        if (RepeatsLastFill(rec_)) {
+            Retire(rec_);
+            return;
         }
-        char* at = reinterpret_cast<char*>(commands_.get()) + used_;
+        std::swap(fill_, rec_);
+        rec_.Reset();
+        ++fills_;
+        pool_.Start(bands_, &RasteriseBand, this);
+    }
+    // Fills everything recorded into the back buffer and waits for it.
+    void Rasterise() {
+        FinishFill();
+        if (rec_.Empty()) return;
+        if (RepeatsLastFill(rec_)) {
+            Retire(rec_);
+            return;
+        }
+        std::swap(fill_, rec_);
+        rec_.Reset();
+        ++fills_;
+        pool_.Run(bands_, &RasteriseBand, this);
+        Retire(fill_);
+    }
+    void Settle() { FinishFill(); }
+
+    // Space for one command of `bytes` at the end of the recorded list, zeroed.
+    Command* Append(size_t bytes) {
+        List& l = rec_;
+        if (l.used + bytes > l.capacity) {
+            size_t grown = std::max<size_t>(l.capacity * 2, 64 * 1024);
+            while (grown < l.used + bytes) grown *= 2;
+            std::unique_ptr<uint64_t[]> bigger(new uint64_t[grown / 8]);
+            if (l.used) std::memcpy(bigger.get(), l.commands.get(), l.used);
+            l.commands = std::move(bigger);
+            l.capacity = grown;
+        }
+        char* at = reinterpret_cast<char*>(l.commands.get()) + l.used;
         std::memset(at, 0, bytes);
-        auto* c = reinterpret_cast<Command*>(at);
-        used_ += bytes;
-        return c;
+        l.used += bytes;
+        return reinterpret_cast<Command*>(at);
     }
 
-    void Record(const FixPoint* pts, int n, const SpanCtx& ctx, soft::SpanFn fn,
+    void Record(const FixPoint* pts, int n, const SpanCtx& ctx, soft::RowsFn fn,
                 const ColorPlanes* planes, Texture* tex) {
         int first, last;
         if (!soft::ConvexRows(pts, n, height_, &first, &last)) return;
-        if (used_ >= ListLimitBytes || pool_.Running()) Rasterise();
+        // A long list is filled in parts, each while the next is recorded.
+        if (rec_.used >= ListLimitBytes) {
+            FinishFill();
+            StartFill();
+        }
         const size_t bytes = Align8(sizeof(Command) + sizeof(FixPoint) * n) +
                              (planes ? sizeof(ColorPlanes) : 0);
-        const uint32_t offset = static_cast<uint32_t>(used_);
+        const uint32_t offset = static_cast<uint32_t>(rec_.used);
         Command* c = Append(bytes);
         std::memcpy(&c->ctx, &ctx, sizeof ctx);  // its padding too, zeroed in Setup
         c->fn = fn;
@@ -276,25 +337,10 @@ private:
         std::memcpy(tailBytes, pts, sizeof(FixPoint) * n);
         if (planes)
             std::memcpy(tailBytes + Align8(sizeof(FixPoint) * n), planes, sizeof(ColorPlanes));
-        entries_.push_back(Entry{first, last, offset});
+        rec_.entries.push_back(Entry{first, last, offset});
         for (int band = BandOf(first), end = BandOf(last); band <= end; ++band)
-            bandLists_[static_cast<size_t>(band)].push_back(offset);
-        if (tex) tex->soft_list = list_;
-    }
-
-    // Fills the list into the back buffer (or waits for the fill Submit
-    // started) and starts an empty one.
-    void Rasterise() {
-        if (pool_.Running()) pool_.Finish();
-        else if ((clearPending_ || !entries_.empty()) && !RepeatsLastFill()) {
-            ++fills_;
-            pool_.Run(bands_, &RasteriseBand, this);
-        }
-        Retire();
-    }
-    // Waits for a fill Submit started, if any.
-    void Settle() {
-        if (pool_.Running()) Rasterise();
+            rec_.bands[static_cast<size_t>(band)].push_back(offset);
+        if (tex) tex->soft_list = rec_.id;
     }
 
     static void RasteriseBand(void* self, int band) {
@@ -314,19 +360,21 @@ private:
         const int rowBegin = BandBegin(band);
         const int rowEnd = BandBegin(band + 1);
         if (rowBegin >= rowEnd) return;
-        if (clearPending_)
+        const List& l = fill_;
+        if (l.clear)
             std::fill(pixels_.begin() + static_cast<size_t>(rowBegin) * width_,
-                      pixels_.begin() + static_cast<size_t>(rowEnd) * width_, clearColor_);
-        const char* base = reinterpret_cast<const char*>(commands_.get());
-        for (const uint32_t offset : bandLists_[static_cast<size_t>(band)]) {
+                      pixels_.begin() + static_cast<size_t>(rowEnd) * width_, l.clearColor);
+        const char* base = reinterpret_cast<const char*>(l.commands.get());
+        for (const uint32_t offset : l.bands[static_cast<size_t>(band)]) {
             const Command& c = *reinterpret_cast<const Command*>(base + offset);
             const auto* pts = reinterpret_cast<const FixPoint*>(&c + 1);
+            if (!c.gouraud) {
+                soft::FillConvexRows(pts, c.points, width_, rowBegin, rowEnd, c.fn, &c.ctx);
+                continue;
+            }
             SpanCtx ctx = c.ctx;
-            ctx.buffer = pixels_.data();
-            ctx.pitch = width_;
-            if (c.gouraud)
-                ctx.planes = reinterpret_cast<const ColorPlanes*>(
-                    reinterpret_cast<const char*>(pts) + Align8(sizeof(FixPoint) * c.points));
+            ctx.planes = reinterpret_cast<const ColorPlanes*>(reinterpret_cast<const char*>(pts) +
+                                                              Align8(sizeof(FixPoint) * c.points));
             soft::FillConvexRows(pts, c.points, width_, rowBegin, rowEnd, c.fn, &ctx);
         }
     }
@@ -345,9 +393,11 @@ private:
 
     // Sets up colour and texture for a face whose attributes are affine in
     // a, b, c; planes is filled when the corners' colours differ.
-    void Setup(SpanCtx& ctx, soft::SpanFn& fn, ColorPlanes& planes, bool& gouraud, Texture* tex,
-               int blend, const Vertex& a, const Vertex& b, const Vertex& c) const {
+    void Setup(SpanCtx& ctx, soft::RowsFn& fn, ColorPlanes& planes, bool& gouraud, Texture* tex,
+               int blend, const Vertex& a, const Vertex& b, const Vertex& c) {
         std::memset(&ctx, 0, sizeof ctx);  // the list compares commands as bytes
+        ctx.buffer = pixels_.data();
+        ctx.pitch = width_;
         gouraud = !(a.color == b.color && a.color == c.color);
         ctx.color = a.color;
         ctx.ca = a.color >> 24;
@@ -393,7 +443,9 @@ private:
             ctx.dudy = ctx.dvdy = ctx.u00 = ctx.v00 = 0;
         }
         const bool tint = gouraud || a.color != 0xFFFFFFFFu;
-        fn = wide_ ? soft::PickWideSpan(blend, texMode, tint, gouraud) : nullptr;
+        const bool wide = wide_ && (!tex || (tex->width <= soft::WideTexLimit &&
+                                             tex->height <= soft::WideTexLimit));
+        fn = wide ? soft::PickWideSpan(blend, texMode, tint, gouraud) : nullptr;
         if (!fn) fn = soft::PickSpan(blend, texMode, tint, gouraud);
     }
 
@@ -403,7 +455,7 @@ private:
                         static_cast<int32_t>(std::floor(y * soft::SubPixel + 0.5f))};
     }
 
-    void Fill(const Vertex* const* corners, int n, const SpanCtx& ctx, soft::SpanFn fn,
+    void Fill(const Vertex* const* corners, int n, const SpanCtx& ctx, soft::RowsFn fn,
               const ColorPlanes* planes, Texture* tex) {
         FixPoint pts[16];
         if (!NeedsClip(corners, n)) {
@@ -462,7 +514,7 @@ private:
     void DrawTriangle(Texture* tex, int blend, const Vertex& a, const Vertex& b, const Vertex& c) {
         if (!Finite(a) || !Finite(b) || !Finite(c)) return;
         SpanCtx ctx;
-        soft::SpanFn fn;
+        soft::RowsFn fn;
         ColorPlanes planes;
         bool gouraud;
         Setup(ctx, fn, planes, gouraud, tex, blend, a, b, c);
@@ -490,7 +542,7 @@ private:
         for (int i = 0; i < 4; ++i) pts[i] = Snap(corners[i]->x, corners[i]->y);
         if (!soft::IsConvexQuad(pts)) return false;
         SpanCtx ctx;
-        soft::SpanFn fn;
+        soft::RowsFn fn;
         ColorPlanes planes;
         bool gouraud;  // never: the four corners are one colour
         Setup(ctx, fn, planes, gouraud, tex, blend, a, b, c);
@@ -504,25 +556,8 @@ private:
     soft::WorkerPool pool_;
     bool wide_;
     int bands_ = 1;
-    // The frame's list: a clear first (covering every row), then commands.
-    uint64_t list_;  // this list's identity, for Texture::soft_list
-    bool clearPending_ = false;
-    uint32_t clearColor_ = 0xFF000000u;
-    std::unique_ptr<uint64_t[]> commands_;
-    size_t capacity_ = 0, used_ = 0;  // bytes
-    std::vector<Entry> entries_;
-    // Each band's commands (offsets into the buffer) in list order, so a
-    // band reads only the draws that touch it.
-    std::vector<std::vector<uint32_t>> bandLists_;
-    // The last list filled after a clear, kept (buffers swapped, not copied)
-    // so that a frame drawing exactly the same is not filled again: an
-    // unchanged title screen costs its recording, not its pixels.
-    std::unique_ptr<uint64_t[]> lastCommands_;
-    size_t lastCapacity_ = 0, lastUsed_ = 0;
-    std::vector<Entry> lastEntries_;
-    uint32_t lastClear_ = 0;
-    uint64_t lastId_ = ~uint64_t(0);
-    bool lastValid_ = false;
+    List rec_, fill_, last_;
+    bool lastValid_ = false;  // the back buffer holds exactly last_'s picture
     // Fills that changed the back buffer, and their count at the last
     // Present (one behind at first, so the first frame is never a repeat).
     uint64_t fills_ = 0, presentedFills_ = ~uint64_t(0);

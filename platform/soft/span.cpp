@@ -247,15 +247,22 @@ void Span(const void* p, int y, int x0, int x1) {
     }
 }
 
+template <int Blend, int Tex, bool Tint, bool Gouraud>
+void SpanRows(const void* p, int y, int rows, const int32_t* spans) {
+    for (int i = 0; i < rows; ++i)
+        if (spans[2 * i] < spans[2 * i + 1])
+            Span<Blend, Tex, Tint, Gouraud>(p, y + i, spans[2 * i], spans[2 * i + 1]);
+}
+
 // Table [blend 1..5 → 0..4][tex][tint][gouraud]; Gouraud implies tinting.
 template <int Blend, int Tex>
-constexpr SpanFn Pick(bool tint, bool gouraud) {
-    return gouraud ? &Span<Blend, Tex, true, true>
-                   : (tint ? &Span<Blend, Tex, true, false> : &Span<Blend, Tex, false, false>);
+constexpr RowsFn Pick(bool tint, bool gouraud) {
+    return gouraud ? &SpanRows<Blend, Tex, true, true>
+                   : (tint ? &SpanRows<Blend, Tex, true, false> : &SpanRows<Blend, Tex, false, false>);
 }
 
 template <int Blend>
-SpanFn PickTex(int tex, bool tint, bool gouraud) {
+RowsFn PickTex(int tex, bool tint, bool gouraud) {
     switch (tex) {
         case TexNearest: return Pick<Blend, TexNearest>(tint, gouraud);
         case TexBilinear: return Pick<Blend, TexBilinear>(tint, gouraud);
@@ -267,7 +274,7 @@ SpanFn PickTex(int tex, bool tint, bool gouraud) {
 
 }  // namespace
 
-SpanFn PickSpan(int blend, int tex, bool tint, bool gouraud) {
+RowsFn PickSpan(int blend, int tex, bool tint, bool gouraud) {
     switch (blend) {
         case BlendMask: return PickTex<BlendMask>(tex, tint, gouraud);
         case BlendAlpha: return PickTex<BlendAlpha>(tex, tint, gouraud);

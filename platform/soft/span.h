@@ -55,12 +55,13 @@ struct SpanCtx {
 };
 
 // The span loop for a blend (any int; unknown = solid), a TexMode, a tint
-// (colour other than opaque white) and per-corner colour.
-SpanFn PickSpan(int blend, int tex, bool tint, bool gouraud);
+// (colour other than opaque white) and per-corner colour, taking runs of rows.
+RowsFn PickSpan(int blend, int tex, bool tint, bool gouraud);
 // The wide loop for the same, or null where there is none (every blend and
-// sampling with one colour per draw; per-corner colour has none).
-// Call only when WideSpansSupported().
-SpanFn PickWideSpan(int blend, int tex, bool tint, bool gouraud);
+// sampling with one colour per draw; per-corner colour has none; textures
+// wider or taller than WideTexLimit). Call only when WideSpansSupported().
+RowsFn PickWideSpan(int blend, int tex, bool tint, bool gouraud);
+constexpr int WideTexLimit = 32767;  // texel rows and columns fit 16-bit lanes
 // True when this processor runs the wide loops.
 bool WideSpansSupported();
 

@@ -32,8 +32,12 @@ bool WideSpansSupported() {
 
 namespace {
 
+// ((x + 128)·257) >> 16 as t + (t >> 8) >> 8 with t = x + 128, the same
+// for every x <= 255 × 255 and with no multiply: the multiplier is what the
+// blends queue on.
 inline __m256i Div255x16(__m256i x) {
-    return _mm256_mulhi_epu16(_mm256_add_epi16(x, _mm256_set1_epi16(128)), _mm256_set1_epi16(257));
+    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
 }
 inline __m256i AlphaOf8(__m256i x) {  // each pixel's alpha lane into its four lanes
     return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, 0xFF), 0xFF);
@@ -136,14 +140,17 @@ inline __m256i Lerp16(__m256i p, __m256i q, __m256i f) {
 // four-pixel path samples them: nearest or bilinear (texel centres at half
 // texels, clamped at the edges, each channel (p·(256 − f) + q·f) >> 8 across
 // and then down), from 32-bit texels or alpha bytes of a white texture.
+// rowCol holds texW in the low and 1 in the high 16 bits of each lane.
 template <int Tex>
 inline __m256i Sample8(const SpanCtx& c, __m256i u, __m256i v, __m256i wmax, __m256i hmax,
-                       __m256i pitch) {
+                       __m256i pitch, __m256i rowCol) {
     const __m256i white = _mm256_set1_epi32(0x00FFFFFF);
     if (Tex == TexNearest || Tex == TexAlphaNearest) {
         const __m256i tx = Clamp8(_mm256_srai_epi32(u, 16), wmax);
         const __m256i ty = Clamp8(_mm256_srai_epi32(v, 16), hmax);
-        const __m256i index = _mm256_add_epi32(_mm256_mullo_epi32(ty, pitch), tx);
+        // ty·texW + tx in one multiply-add of 16-bit halves: both are
+        // clamped to 0..WideTexLimit, so every product and sum is exact.
+        const __m256i index = _mm256_madd_epi16(_mm256_or_si256(ty, _mm256_slli_epi32(tx, 16)), rowCol);
         if (Tex == TexNearest) return Gather8(c.texels, index);
         return _mm256_or_si256(_mm256_slli_epi32(Gather8(c.alpha, index), 24), white);
     }
@@ -184,67 +191,79 @@ inline __m256i Sample8(const SpanCtx& c, __m256i u, __m256i v, __m256i wmax, __m
     return _mm256_packus_epi16(l, h);
 }
 
+// A draw's rows, a run at a time: everything that depends on the draw alone
+// (tint, texture limits, the per-lane steps) is set up once per run.
 template <int Blend, int Tex, bool Tint>
-void WideSpan(const void* p, int y, int x0, int x1) {
+void WideRows(const void* p, int y, int rows, const int32_t* spans) {
     const SpanCtx& c = *static_cast<const SpanCtx*>(p);
-    uint32_t* d = c.buffer + static_cast<size_t>(y) * c.pitch + x0;
-    int n = x1 - x0;
-    // The same pixels two rows down, which the draw's next spans but one
-    // most likely cover, are fetched into the first-level cache meanwhile.
-    const uintptr_t ahead = reinterpret_cast<uintptr_t>(d) + uintptr_t(c.pitch) * 8;
-    _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
-    _mm_prefetch(reinterpret_cast<const char*>(ahead + uintptr_t(n) * 4 - 4), _MM_HINT_T0);
     const __m256i tint = _mm256_setr_epi16(
         short(c.cb), short(c.cg), short(c.cr), short(c.ca), short(c.cb), short(c.cg), short(c.cr),
         short(c.ca), short(c.cb), short(c.cg), short(c.cr), short(c.ca), short(c.cb), short(c.cg),
         short(c.cr), short(c.ca));
-    if (Tex == TexNone) {
-        // Untextured: the colour is the fragment; no tint to apply.
-        const __m256i src = _mm256_set1_epi32(int(c.color));
-        for (; n >= 8; n -= 8, d += 8) Store8(d, Blend8<Blend, false>(src, Load8(d), tint));
-        if (n > 0)
-            Tail(d, n, c.pitch - (x1 - n), [&](__m256i dst) { return Blend8<Blend, false>(src, dst, tint); });
-        return;
-    }
-    const int32_t ufx = static_cast<int32_t>(c.u00 + int64_t(c.dudx) * x0 + c.dudy * y);
-    const int32_t vfx = static_cast<int32_t>(c.v00 + int64_t(c.dvdx) * x0 + c.dvdy * y);
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    // 32-bit lanes wrap exactly as the one-pixel loop's running sums do.
-    __m256i u = _mm256_add_epi32(_mm256_set1_epi32(ufx), _mm256_mullo_epi32(lane, _mm256_set1_epi32(c.dudx)));
-    __m256i v = _mm256_add_epi32(_mm256_set1_epi32(vfx), _mm256_mullo_epi32(lane, _mm256_set1_epi32(c.dvdx)));
+    const __m256i laneU = _mm256_mullo_epi32(lane, _mm256_set1_epi32(c.dudx));
+    const __m256i laneV = _mm256_mullo_epi32(lane, _mm256_set1_epi32(c.dvdx));
     const __m256i du = _mm256_set1_epi32(int32_t(uint32_t(c.dudx) * 8u));
     const __m256i dv = _mm256_set1_epi32(int32_t(uint32_t(c.dvdx) * 8u));
     const __m256i wmax = _mm256_set1_epi32(c.texW - 1), hmax = _mm256_set1_epi32(c.texH - 1);
     const __m256i pitch = _mm256_set1_epi32(c.texW);
-    for (; n >= 8; n -= 8, d += 8) {
-        Store8(d, Blend8<Blend, Tint>(Sample8<Tex>(c, u, v, wmax, hmax, pitch), Load8(d), tint));
-        u = _mm256_add_epi32(u, du);
-        v = _mm256_add_epi32(v, dv);
-    }
-    if (n > 0) {
-        // The lanes past the span fetch a clamped texel and are not written.
-        const __m256i texels = Sample8<Tex>(c, u, v, wmax, hmax, pitch);
-        Tail(d, n, c.pitch - (x1 - n), [&](__m256i dst) { return Blend8<Blend, Tint>(texels, dst, tint); });
+    const __m256i rowCol = _mm256_set1_epi32(int32_t((1u << 16) | uint32_t(c.texW & 0xFFFF)));
+    const __m256i src = _mm256_set1_epi32(int(c.color));
+    // Texel coordinates at x = 0 of the current row, 16.16.
+    int64_t rowU = c.u00 + c.dudy * y, rowV = c.v00 + c.dvdy * y;
+    for (int i = 0; i < rows; ++i, ++y, rowU += c.dudy, rowV += c.dvdy) {
+        const int x0 = spans[2 * i], x1 = spans[2 * i + 1];
+        if (x0 >= x1) continue;
+        uint32_t* d = c.buffer + static_cast<size_t>(y) * c.pitch + x0;
+        int n = x1 - x0;
+        const int room = c.pitch - x1;  // pixels past the span's end in its row
+        // The same pixels two rows down, which the draw's next spans but one
+        // most likely cover, are fetched into the first-level cache meanwhile.
+        const uintptr_t ahead = reinterpret_cast<uintptr_t>(d) + uintptr_t(c.pitch) * 8;
+        _mm_prefetch(reinterpret_cast<const char*>(ahead), _MM_HINT_T0);
+        _mm_prefetch(reinterpret_cast<const char*>(ahead + uintptr_t(n) * 4 - 4), _MM_HINT_T0);
+        if (Tex == TexNone) {
+            // Untextured: the colour is the fragment; no tint to apply.
+            for (; n >= 8; n -= 8, d += 8) Store8(d, Blend8<Blend, false>(src, Load8(d), tint));
+            if (n > 0)
+                Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, false>(src, dst, tint); });
+            continue;
+        }
+        // 32-bit lanes wrap exactly as the one-pixel loop's running sums do.
+        const int32_t ufx = static_cast<int32_t>(rowU + int64_t(c.dudx) * x0);
+        const int32_t vfx = static_cast<int32_t>(rowV + int64_t(c.dvdx) * x0);
+        __m256i u = _mm256_add_epi32(_mm256_set1_epi32(ufx), laneU);
+        __m256i v = _mm256_add_epi32(_mm256_set1_epi32(vfx), laneV);
+        for (; n >= 8; n -= 8, d += 8) {
+            Store8(d, Blend8<Blend, Tint>(Sample8<Tex>(c, u, v, wmax, hmax, pitch, rowCol), Load8(d), tint));
+            u = _mm256_add_epi32(u, du);
+            v = _mm256_add_epi32(v, dv);
+        }
+        if (n > 0) {
+            // The lanes past the span fetch a clamped texel and are not written.
+            const __m256i texels = Sample8<Tex>(c, u, v, wmax, hmax, pitch, rowCol);
+            Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, Tint>(texels, dst, tint); });
+        }
     }
 }
 
 template <int Blend>
-SpanFn PickWideTex(int tex, bool tint) {
+RowsFn PickWideTex(int tex, bool tint) {
     switch (tex) {
-        case TexNearest: return tint ? &WideSpan<Blend, TexNearest, true> : &WideSpan<Blend, TexNearest, false>;
-        case TexBilinear: return tint ? &WideSpan<Blend, TexBilinear, true> : &WideSpan<Blend, TexBilinear, false>;
+        case TexNearest: return tint ? &WideRows<Blend, TexNearest, true> : &WideRows<Blend, TexNearest, false>;
+        case TexBilinear: return tint ? &WideRows<Blend, TexBilinear, true> : &WideRows<Blend, TexBilinear, false>;
         case TexAlphaNearest:
-            return tint ? &WideSpan<Blend, TexAlphaNearest, true> : &WideSpan<Blend, TexAlphaNearest, false>;
+            return tint ? &WideRows<Blend, TexAlphaNearest, true> : &WideRows<Blend, TexAlphaNearest, false>;
         case TexAlphaBilinear:
-            return tint ? &WideSpan<Blend, TexAlphaBilinear, true> : &WideSpan<Blend, TexAlphaBilinear, false>;
-        case TexNone: return &WideSpan<Blend, TexNone, false>;
+            return tint ? &WideRows<Blend, TexAlphaBilinear, true> : &WideRows<Blend, TexAlphaBilinear, false>;
+        case TexNone: return &WideRows<Blend, TexNone, false>;
         default: return nullptr;
     }
 }
 
 }  // namespace
 
-SpanFn PickWideSpan(int blend, int tex, bool tint, bool gouraud) {
+RowsFn PickWideSpan(int blend, int tex, bool tint, bool gouraud) {
     if (gouraud) return nullptr;
     switch (blend) {
         case BlendMask: return PickWideTex<BlendMask>(tex, tint);
@@ -260,7 +279,7 @@ SpanFn PickWideSpan(int blend, int tex, bool tint, bool gouraud) {
 #else  // no AVX2 build: the four-pixel spans do everything
 
 bool WideSpansSupported() { return false; }
-SpanFn PickWideSpan(int, int, bool, bool) { return nullptr; }
+RowsFn PickWideSpan(int, int, bool, bool) { return nullptr; }
 
 #endif
 
