@@ -36,6 +36,7 @@ std::vector<std::string> ExpectedFiles() {
         "Common/open.ogg",
         "283/badges.png",
         "283/logo.png",
+        "283/flingo.png",
         "283/music/demo.ini",
     };
     for (const char* n : {"002", "003", "004", "005", "006", "007", "008", "009", "010", "011", "012", "013", "014",
