@@ -96,6 +96,7 @@ std::unique_ptr<RenderBackend> CreateSoftRenderer(int width, int height, Present
 struct SoftRasterOptions {
     int workers = 0;
     bool wideSpans = true;
+    bool tintedCopies = true;  // small nearest-sampled textures tinted once per colour
 };
 void SetSoftRasterOptions(const SoftRasterOptions& options);
 // What a software renderer chose; false when r is not one.

@@ -28,6 +28,7 @@
 // gives the same pixels; texture coordinates step in 16.16 fixed point along
 // each row; each blend × sampling × tint combination is its own span loop.
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -130,6 +131,23 @@ inline bool SameVertex(const Vertex& a, const Vertex& b) {
     return a.x == b.x && a.y == b.y && a.u == b.u && a.v == b.v && a.color == b.color;
 }
 
+// A tinted copy of a small texture: its texels with one colour applied,
+// channel by channel (x·c/255, rounded, exactly as a tinting span does), so
+// nearest-sampled draws in that colour read them untinted and skip the
+// multiplies of every pixel. Kept while a list that may still be filled
+// reads it (`list`); texture, generation and colour name what it holds.
+struct TintedCopy {
+    const Texture* tex = nullptr;
+    uint32_t generation = 0, color = 0;
+    uint64_t list = 0;
+    std::vector<uint32_t> texels;
+};
+constexpr int TintedCopies = 32;
+// Textures of up to this many texels get copies: making one costs about as
+// much as drawing the texture once, so a draw in a colour seen only once
+// pays at most that.
+constexpr size_t TintedTexelLimit = 32 * 32;
+
 // Vertices further out than this are clipped before snapping, which keeps
 // every fixed-point product of the filler well inside 64 bits.
 constexpr float GuardBand = 4096.0f;
@@ -140,7 +158,8 @@ public:
         : width_(std::max(width, 1)), height_(std::max(height, 1)), present_(std::move(present)),
           pixels_(static_cast<size_t>(width_) * height_, 0xFF000000u),
           pool_(ResolveWorkers(options.workers)),
-          wide_(options.wideSpans && soft::WideSpansSupported()) {
+          wide_(options.wideSpans && soft::WideSpansSupported()),
+          tintedCopies_(options.tintedCopies) {
         // Bands of about BandRows rows, also for one worker: a band's pixels
         // (800 × 64 × 4 bytes = 200 KiB) stay in the core's cache while every
         // draw over it is filled, where a whole frame would not; and with
@@ -222,6 +241,8 @@ public:
         if (t.soft_list == rec_.id && !rec_.Empty()) Rasterise();
         else if (t.soft_list >= fill_.id) FinishFill();
         if (t.soft_list >= last_.id) lastValid_ = false;
+        for (TintedCopy& copy : tinted_)  // no list still to be filled reads them now
+            if (copy.tex == &t) copy.tex = nullptr;
     }
 
     int Workers() const { return pool_.Count(); }
@@ -341,6 +362,8 @@ private:
         for (int band = BandOf(first), end = BandOf(last); band <= end; ++band)
             rec_.bands[static_cast<size_t>(band)].push_back(offset);
         if (tex) tex->soft_list = rec_.id;
+        if (tintedSlot_ >= 0) tinted_[static_cast<size_t>(tintedSlot_)].list = rec_.id;
+        tintedSlot_ = -1;
     }
 
     static void RasteriseBand(void* self, int band) {
@@ -396,6 +419,7 @@ private:
     void Setup(SpanCtx& ctx, soft::RowsFn& fn, ColorPlanes& planes, bool& gouraud, Texture* tex,
                int blend, const Vertex& a, const Vertex& b, const Vertex& c) {
         std::memset(&ctx, 0, sizeof ctx);  // the list compares commands as bytes
+        tintedSlot_ = -1;
         ctx.buffer = pixels_.data();
         ctx.pitch = width_;
         gouraud = !(a.color == b.color && a.color == c.color);
@@ -442,11 +466,63 @@ private:
             ctx.dudx = ctx.dvdx = 0;
             ctx.dudy = ctx.dvdy = ctx.u00 = ctx.v00 = 0;
         }
-        const bool tint = gouraud || a.color != 0xFFFFFFFFu;
+        bool tint = gouraud || a.color != 0xFFFFFFFFu;
+        if (tint && !gouraud && texMode == soft::TexNearest && tintedCopies_ &&
+            static_cast<size_t>(tex->width) * tex->height <= TintedTexelLimit) {
+            if (const uint32_t* texels = TintedTexels(*tex, a.color)) {
+                ctx.untinted = ctx.texels;  // the list compares commands by it
+                ctx.texels = texels;
+                tint = false;
+            }
+        }
         const bool wide = wide_ && (!tex || (tex->width <= soft::WideTexLimit &&
                                              tex->height <= soft::WideTexLimit));
         fn = wide ? soft::PickWideSpan(blend, texMode, tint, gouraud) : nullptr;
         if (!fn) fn = soft::PickSpan(blend, texMode, tint, gouraud);
+    }
+
+    // The tinted copy of t in `color`, made when missing; null when every
+    // slot is read by a list still to be filled. The slot is marked for the
+    // list the draw goes into (Record), and for the recording list at once.
+    const uint32_t* TintedTexels(const Texture& t, uint32_t color) {
+        auto holds = [&](const TintedCopy& c) {
+            return c.tex == &t && c.generation == t.generation && c.color == color;
+        };
+        int slot = -1;
+        if (tintedSlotHit_ >= 0 && holds(tinted_[static_cast<size_t>(tintedSlotHit_)])) {
+            slot = tintedSlotHit_;
+        } else {
+            for (int i = 0; i < TintedCopies && slot < 0; ++i)
+                if (holds(tinted_[static_cast<size_t>(i)])) slot = i;
+        }
+        if (slot < 0) {
+            for (int k = 0; k < TintedCopies && slot < 0; ++k) {
+                const int i = (tintedNext_ + k) % TintedCopies;
+                const TintedCopy& c = tinted_[static_cast<size_t>(i)];
+                const bool read = c.list == rec_.id || (pool_.Running() && c.list == fill_.id);
+                if (!read) slot = i;
+            }
+            if (slot < 0) return nullptr;
+            tintedNext_ = (slot + 1) % TintedCopies;
+            TintedCopy& c = tinted_[static_cast<size_t>(slot)];
+            c.tex = &t;
+            c.generation = t.generation;
+            c.color = color;
+            const uint32_t ca = color >> 24, cr = (color >> 16) & 0xFF, cg = (color >> 8) & 0xFF,
+                           cb = color & 0xFF;
+            const size_t n = static_cast<size_t>(t.width) * t.height;
+            c.texels.resize(n);
+            for (size_t i = 0; i < n; ++i) {
+                const uint32_t x = t.pixels[i];
+                c.texels[i] = (soft::Div255((x >> 24) * ca) << 24) |
+                              (soft::Div255(((x >> 16) & 0xFF) * cr) << 16) |
+                              (soft::Div255(((x >> 8) & 0xFF) * cg) << 8) | soft::Div255((x & 0xFF) * cb);
+            }
+        }
+        TintedCopy& c = tinted_[static_cast<size_t>(slot)];
+        c.list = rec_.id;
+        tintedSlot_ = tintedSlotHit_ = slot;
+        return c.texels.data();
     }
 
     static FixPoint Snap(float x, float y) {
@@ -555,6 +631,11 @@ private:
     std::vector<uint32_t> pixels_;
     soft::WorkerPool pool_;
     bool wide_;
+    bool tintedCopies_;
+    std::array<TintedCopy, TintedCopies> tinted_;
+    int tintedNext_ = 0;     // where the search for a free slot starts
+    int tintedSlotHit_ = -1; // the slot found last, tried first
+    int tintedSlot_ = -1;    // the slot the draw being set up reads, for Record
     int bands_ = 1;
     List rec_, fill_, last_;
     bool lastValid_ = false;  // the back buffer holds exactly last_'s picture

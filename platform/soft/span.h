@@ -52,6 +52,10 @@ struct SpanCtx {
     uint32_t color;
     uint32_t ca, cr, cg, cb;
     const ColorPlanes* planes;
+    // The texture's own texels when `texels` is a tinted copy of them (which
+    // spans never read): commands drawing different textures then never
+    // hold the same bytes, although copies reuse their memory.
+    const uint32_t* untinted;
 };
 
 // The span loop for a blend (any int; unknown = solid), a TexMode, a tint

@@ -121,8 +121,8 @@ void SpritesFilledEarly() {
     }
 }
 
-Picture Render(const std::function<void()> &scene, int workers, bool wide) {
-    plat::SetSoftRasterOptions({workers, wide});
+Picture Render(const std::function<void()> &scene, int workers, bool wide, bool tinted = true) {
+    plat::SetSoftRasterOptions({workers, wide, tinted});
     OpenWindow(320, 240);
     SetVirtualResolution(640, 480);
     SetClsColor(30, 60, 90);
@@ -157,9 +157,10 @@ TEST(ParallelRaster, EveryWorkerCountAndSpanWidthGivesTheSameBytes) {
     const struct {
         int workers;
         bool wide;
-    } configs[] = {{1, true}, {2, true}, {3, true}, {3, false}};
+    } configs[] = {{1, true}, {2, true}, {3, true}, {3, false}, {1, false}};
     for (const auto &s : scenes) {
-        const Picture one = Render(s.scene, 1, false);  // one thread, four-pixel spans
+        // one thread, four-pixel spans, every tint applied per pixel
+        const Picture one = Render(s.scene, 1, false, false);
         EXPECT_GT(one.width * one.height - CountPixels(one, Rgb(30, 60, 90)), 1000) << s.name;
         for (const auto &c : configs) {
             const std::string label = std::string(s.name) + "_" + std::to_string(c.workers) +

@@ -177,3 +177,24 @@ TEST(Soft, AlphaOnlyTexturesDrawAsTheirWhiteTexels) {
         EXPECT_EQ(picture[0], picture[1]) << (filtered ? "filtered" : "nearest");
     }
 }
+
+TEST(Soft, TintedCopiesNeverStandForAnotherTexture) {
+    // Tinted copies of small textures reuse their slots' memory; a frame
+    // whose only change is the texture of a tinted draw must still be drawn.
+    bool repeated = true;
+    auto r = Make(8, 8, [&](const uint32_t*, int, int, bool repeat) { repeated = repeat; });
+    plat::Texture a, b, x;
+    for (plat::Texture* t : {&a, &b, &x}) t->width = t->height = 2;
+    a.pixels.assign(4, 0xFFFF0000u);
+    b.pixels.assign(4, 0xFF00FF00u);
+    x.pixels.assign(4, 0xFFFFFFFFu);
+    for (plat::Texture* t : {&a, &b}) {
+        r->Clear(0);
+        Quad(*r, t, BlendSolid, 0, 0, 8, 8, 0xFF808080u, 0xFF808080u);
+        for (uint32_t i = 1; i < 32; ++i)  // every other copy in a colour of its own
+            Quad(*r, &x, BlendSolid, 0, 0, 1, 1, 0xFF000000u | i, 0xFF000000u | i);
+        r->Present(false);
+        EXPECT_FALSE(repeated);
+    }
+    EXPECT_EQ(Read(*r)[4 * 8 + 4], 0xFF008000u);
+}
