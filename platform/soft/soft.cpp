@@ -206,8 +206,12 @@ public:
         }
     }
 
+    // The caller is about to wait for the frame's time: whatever is
+    // recorded goes to the pool now, after the part still being filled (if
+    // any), so that no part waits for Present.
     void Submit() override {
-        if (pool_.Count() == 1 || pool_.Running()) return;
+        if (pool_.Count() == 1) return;
+        FinishFill();
         StartFill();
     }
     void Present(bool) override {
