@@ -295,30 +295,29 @@ private:
         pool_.Finish();
         Retire(fill_);
     }
-    // Hands the recorded list to the pool (no fill running) and starts an
-    // empty one; the drawing thread goes on while the pool fills.
-    void StartFill() {
-        if (rec_.Empty()) return;
+    // Makes the recorded list the one to fill (no fill running) and starts an
+    // empty one; false when there is nothing to fill: it was empty, or it
+    // repeats the last fill and is retired at once.
+    bool TakeRecorded() {
+        if (rec_.Empty()) return false;
         if (RepeatsLastFill(rec_)) {
             Retire(rec_);
-            return;
+            return false;
         }
         std::swap(fill_, rec_);
         rec_.Reset();
         ++fills_;
-        pool_.Start(bands_, &RasteriseBand, this);
+        return true;
+    }
+    // Hands the recorded list to the pool; the drawing thread goes on while
+    // the pool fills.
+    void StartFill() {
+        if (TakeRecorded()) pool_.Start(bands_, &RasteriseBand, this);
     }
     // Fills everything recorded into the back buffer and waits for it.
     void Rasterise() {
         FinishFill();
-        if (rec_.Empty()) return;
-        if (RepeatsLastFill(rec_)) {
-            Retire(rec_);
-            return;
-        }
-        std::swap(fill_, rec_);
-        rec_.Reset();
-        ++fills_;
+        if (!TakeRecorded()) return;
         pool_.Run(bands_, &RasteriseBand, this);
         Retire(fill_);
     }
