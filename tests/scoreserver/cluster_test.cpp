@@ -3,6 +3,7 @@
 // addresses of their own (127.0.0.10 + i).
 #include <atomic>
 #include <barrier>
+#include <mutex>
 #include <set>
 
 #include "tests/scoreserver/support.h"
@@ -62,19 +63,27 @@ TEST_F(ClusterTest, WrongPasswordsThroughBothCountTogether) {
 TEST_F(ClusterTest, SixteenClientsThroughBothLeaveTheTableItsRowsMake) {
     std::vector<std::thread> clients;
     std::atomic<int> stored{0};
+    std::mutex mutex;
+    std::string refused;  // what the others were answered, for the failure's message
     for (int c = 0; c < 16; ++c) {
         clients.emplace_back([&, c] {
             const std::string name = "Filer" + std::to_string(c);
-            Via(c).Get(LoginPath(LoginPayload(name, "secret")), From(c).c_str());
+            const std::string login = Via(c).Get(LoginPath(LoginPayload(name, "secret")), From(c).c_str());
             for (int i = 0; i < 8; ++i) {
                 const Scores game = Game((c * 37 + i * 11) % 200, 1000 * c + i);
-                stored += Body(Via(c + i).Get(ScorePath(ScorePayload(name, "secret", game)),
-                                              From(c).c_str())) == "OK";
+                const std::string reply = Body(Via(c + i).Get(ScorePath(ScorePayload(name, "secret", game)),
+                                                              From(c).c_str()));
+                if (reply == "OK") {
+                    ++stored;
+                    continue;
+                }
+                std::lock_guard<std::mutex> lock(mutex);
+                refused += name + " (login: " + Body(login).substr(0, 40) + "): " + reply.substr(0, 80) + "\n";
             }
         });
     }
     for (auto& t : clients) t.join();
-    EXPECT_EQ(stored, 128);
+    EXPECT_EQ(stored, 128) << refused;
     const auto rows = Rows();
     ASSERT_EQ(rows.size(), 128u);
     std::string expected;
