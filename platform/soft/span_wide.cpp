@@ -39,48 +39,65 @@ inline __m256i Div255x16(__m256i x) {
     const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
     return _mm256_srli_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), 8);
 }
-inline __m256i AlphaOf8(__m256i x) {  // each pixel's alpha lane into its four lanes
-    return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, 0xFF), 0xFF);
+// The same shifted into the high byte of each 16-bit lane, for the odd
+// channels (x >> 8 << 8 is one mask).
+inline __m256i Div255x16High(__m256i x) {
+    const __m256i t = _mm256_add_epi16(x, _mm256_set1_epi16(128));
+    return _mm256_and_si256(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(int16_t(0xFF00)));
+}
+
+// The tint's channels as the blends hold pixels: the even ones (blue, red)
+// and the odd ones (green, alpha) in the two 16-bit lanes of each pixel.
+struct Tint8 {
+    __m256i even, odd;
+};
+inline Tint8 MakeTint8(const SpanCtx& c) {
+    return Tint8{_mm256_set1_epi32(int(c.cb | (c.cr << 16))), _mm256_set1_epi32(int(c.cg | (c.ca << 16)))};
 }
 
 // Eight pixels: src are fragments before the tint, dst what lies under
-// them; gives what the pixels become. tint holds b g r a twice per 128-bit
-// half.
+// them; gives what the pixels become. Each pixel is split into its even
+// channels (blue, red) and its odd ones (green, alpha), two 16-bit lanes
+// each, so that the alpha sits in the odd half where one shuffle spreads it
+// over both lanes, and the results join with a shift and an or.
 template <int Blend, bool Tint>
-inline __m256i Blend8(__m256i src, __m256i dst, __m256i tint) {
-    const __m256i zero = _mm256_setzero_si256();
+inline __m256i Blend8(__m256i src, __m256i dst, const Tint8& tint) {
+    const __m256i low = _mm256_set1_epi16(0x00FF);
     const __m256i opaque = _mm256_set1_epi32(int(0xFF000000u));
-    __m256i slo = _mm256_unpacklo_epi8(src, zero), shi = _mm256_unpackhi_epi8(src, zero);
+    __m256i se = _mm256_and_si256(src, low), so = _mm256_srli_epi16(src, 8);
     if (Tint) {
-        slo = Div255x16(_mm256_mullo_epi16(slo, tint));
-        shi = Div255x16(_mm256_mullo_epi16(shi, tint));
+        se = Div255x16(_mm256_mullo_epi16(se, tint.even));
+        so = Div255x16(_mm256_mullo_epi16(so, tint.odd));
     }
     if (Blend == BlendSolid || Blend == BlendMask) {
-        const __m256i s = _mm256_or_si256(_mm256_packus_epi16(slo, shi), opaque);
+        const __m256i s = _mm256_or_si256(_mm256_or_si256(se, _mm256_slli_epi16(so, 8)), opaque);
         if (Blend == BlendSolid) return s;
         // written only where the fragment alpha is above 127 (one half)
-        const __m256i a = _mm256_srli_epi32(_mm256_packus_epi16(slo, shi), 24);
-        const __m256i keep = _mm256_cmpgt_epi32(a, _mm256_set1_epi32(127));
+        const __m256i keep = _mm256_cmpgt_epi32(_mm256_srli_epi32(so, 16), _mm256_set1_epi32(127));
         return _mm256_blendv_epi8(dst, s, keep);
     }
-    const __m256i dlo = _mm256_unpacklo_epi8(dst, zero), dhi = _mm256_unpackhi_epi8(dst, zero);
-    __m256i rlo, rhi;
+    // Each pixel's alpha in both of its 16-bit lanes.
+    const __m256i a = _mm256_shuffle_epi8(
+        so, _mm256_setr_epi8(2, 3, 2, 3, 6, 7, 6, 7, 10, 11, 10, 11, 14, 15, 14, 15, 2, 3, 2, 3, 6, 7, 6, 7,
+                             10, 11, 10, 11, 14, 15, 14, 15));
+    const __m256i de = _mm256_and_si256(dst, low), dO = _mm256_srli_epi16(dst, 8);
     if (Blend == BlendAlpha) {
-        const __m256i alo = AlphaOf8(slo), ahi = AlphaOf8(shi);
-        const __m256i full = _mm256_set1_epi16(255);
-        rlo = Div255x16(_mm256_add_epi16(_mm256_mullo_epi16(slo, alo),
-                                         _mm256_mullo_epi16(dlo, _mm256_sub_epi16(full, alo))));
-        rhi = Div255x16(_mm256_add_epi16(_mm256_mullo_epi16(shi, ahi),
-                                         _mm256_mullo_epi16(dhi, _mm256_sub_epi16(full, ahi))));
-    } else if (Blend == BlendLight) {
-        rlo = _mm256_add_epi16(dlo, Div255x16(_mm256_mullo_epi16(slo, AlphaOf8(slo))));
-        rhi = _mm256_add_epi16(dhi, Div255x16(_mm256_mullo_epi16(shi, AlphaOf8(shi))));
-    } else {  // shade
-        rlo = Div255x16(_mm256_mullo_epi16(slo, dlo));
-        rhi = Div255x16(_mm256_mullo_epi16(shi, dhi));
+        const __m256i ia = _mm256_sub_epi16(_mm256_set1_epi16(255), a);
+        const __m256i re = Div255x16(_mm256_add_epi16(_mm256_mullo_epi16(se, a), _mm256_mullo_epi16(de, ia)));
+        const __m256i ro = Div255x16High(_mm256_add_epi16(_mm256_mullo_epi16(so, a), _mm256_mullo_epi16(dO, ia)));
+        return _mm256_or_si256(_mm256_or_si256(re, ro), opaque);
     }
-    // packus clamps the light blend's sums at 255.
-    return _mm256_or_si256(_mm256_packus_epi16(rlo, rhi), opaque);
+    __m256i re, ro;
+    if (Blend == BlendLight) {  // the sums clamped at 255
+        const __m256i full = _mm256_set1_epi16(255);
+        re = _mm256_min_epu16(_mm256_add_epi16(de, Div255x16(_mm256_mullo_epi16(se, a))), full);
+        ro = _mm256_min_epu16(_mm256_add_epi16(dO, Div255x16(_mm256_mullo_epi16(so, a))), full);
+        ro = _mm256_slli_epi16(ro, 8);
+    } else {  // shade
+        re = Div255x16(_mm256_mullo_epi16(se, de));
+        ro = Div255x16High(_mm256_mullo_epi16(so, dO));
+    }
+    return _mm256_or_si256(_mm256_or_si256(re, ro), opaque);
 }
 
 inline __m256i Load8(const uint32_t* d) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d)); }
@@ -260,6 +277,7 @@ inline __m128i Nearest4(const SpanCtx& c, __m256i u, __m256i v, __m256i wmax, __
 template <int Blend, int Tex, bool Tint>
 void WideRows(const void* p, int y, int rows, const int32_t* spans) {
     const SpanCtx& c = *static_cast<const SpanCtx*>(p);
+    const Tint8 tint8 = MakeTint8(c);
     const __m256i tint = _mm256_setr_epi16(
         short(c.cb), short(c.cg), short(c.cr), short(c.ca), short(c.cb), short(c.cg), short(c.cr),
         short(c.ca), short(c.cb), short(c.cg), short(c.cr), short(c.ca), short(c.cb), short(c.cg),
@@ -288,9 +306,9 @@ void WideRows(const void* p, int y, int rows, const int32_t* spans) {
         _mm_prefetch(reinterpret_cast<const char*>(ahead + uintptr_t(n) * 4 - 4), _MM_HINT_T0);
         if (Tex == TexNone) {
             // Untextured: the colour is the fragment; no tint to apply.
-            for (; n >= 8; n -= 8, d += 8) Store8(d, Blend8<Blend, false>(src, Load8(d), tint));
+            for (; n >= 8; n -= 8, d += 8) Store8(d, Blend8<Blend, false>(src, Load8(d), tint8));
             if (n > 4)
-                Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, false>(src, dst, tint); });
+                Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, false>(src, dst, tint8); });
             else if (n > 0)
                 Tail4<Blend, false>(d, n, n + room, _mm256_castsi256_si128(tint),
                                     [&] { return _mm256_castsi256_si128(src); });
@@ -302,7 +320,7 @@ void WideRows(const void* p, int y, int rows, const int32_t* spans) {
         __m256i u = _mm256_add_epi32(_mm256_set1_epi32(ufx), laneU);
         __m256i v = _mm256_add_epi32(_mm256_set1_epi32(vfx), laneV);
         for (; n >= 8; n -= 8, d += 8) {
-            Store8(d, Blend8<Blend, Tint>(Sample8<Tex>(c, u, v, wmax, hmax, pitch, rowCol), Load8(d), tint));
+            Store8(d, Blend8<Blend, Tint>(Sample8<Tex>(c, u, v, wmax, hmax, pitch, rowCol), Load8(d), tint8));
             u = _mm256_add_epi32(u, du);
             v = _mm256_add_epi32(v, dv);
         }
@@ -312,7 +330,7 @@ void WideRows(const void* p, int y, int rows, const int32_t* spans) {
         } else if (n > 0) {
             // The lanes past the span fetch a clamped texel and are not written.
             const __m256i texels = Sample8<Tex>(c, u, v, wmax, hmax, pitch, rowCol);
-            Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, Tint>(texels, dst, tint); });
+            Tail(d, n, n + room, [&](__m256i dst) { return Blend8<Blend, Tint>(texels, dst, tint8); });
         }
     }
 }
