@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "bench/asset_tree.h"
 #include "framework/game_info.h"
 #include "framework/setup.h"
 #include "platform/headless/headless.h"
@@ -24,14 +25,8 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    const fs::path self = fs::read_symlink("/proc/self/exe");
-    const fs::path assets = argc > 2 ? fs::path(argv[2]) : self.parent_path().parent_path() / "Files";
-    if (!fs::exists(assets / "Common")) {
-        std::fprintf(stderr, "no asset tree at %s\n", assets.c_str());
-        return 1;
-    }
-    std::string pattern = (fs::temp_directory_path() / "flingo-bench-XXXXXX").string();
-    const fs::path root = mkdtemp(pattern.data());
+    fs::path assets, root;
+    if (!AssetTreeAndScratch(argc > 2 ? argv[2] : nullptr, &assets, &root)) return 1;
 
     std::vector<double> ms;
     for (int run = 0; run < runs; ++run) {

@@ -21,6 +21,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "bench/asset_tree.h"
 #include "app/title.h"
 #include "draw/draw.h"
 #include "framework/setup.h"
@@ -67,14 +68,8 @@ double TitleMs(const fs::path& assets, const fs::path& root, int frames, bool nu
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    const fs::path self = fs::read_symlink("/proc/self/exe");
-    const fs::path assets = argc > 2 ? fs::path(argv[2]) : self.parent_path().parent_path() / "Files";
-    if (!fs::exists(assets / "Common")) {
-        std::fprintf(stderr, "no asset tree at %s\n", assets.c_str());
-        return 1;
-    }
-    std::string pattern = (fs::temp_directory_path() / "flingo-bench-XXXXXX").string();
-    const fs::path root = mkdtemp(pattern.data());
+    fs::path assets, root;
+    if (!AssetTreeAndScratch(argc > 2 ? argv[2] : nullptr, &assets, &root)) return 1;
     const double still = TitleMs(assets, root, frames, false);
     const double redrawn = TitleMs(assets, root, frames, true);
     fs::current_path(fs::temp_directory_path());

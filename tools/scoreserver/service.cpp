@@ -191,22 +191,24 @@ Answer ScoreService::Handle(const Request& r, const std::string& address) {
     return Refusal(400, "Bad request\n", "bad request");
 }
 
-Answer ScoreService::Login(const std::string& week, const std::string& payload,
-                           const std::string& address) {
+// The game's two posted requests, answered in full (a slow answer waited for).
+static Answer Posted(ScoreService& service, Route route, const std::string& week,
+                     const std::string& payload, const std::string& address) {
     Request r;
-    r.route = Route::Login;
+    r.route = route;
     r.week = week;
     r.input = payload;
-    return Settle(Handle(r, address));
+    return Settle(service.Handle(r, address));
+}
+
+Answer ScoreService::Login(const std::string& week, const std::string& payload,
+                           const std::string& address) {
+    return Posted(*this, Route::Login, week, payload, address);
 }
 
 Answer ScoreService::Submit(const std::string& week, const std::string& payload,
                             const std::string& address) {
-    Request r;
-    r.route = Route::Score;
-    r.week = week;
-    r.input = payload;
-    return Settle(Handle(r, address));
+    return Posted(*this, Route::Score, week, payload, address);
 }
 
 bool ScoreService::Unpack(const std::string& week, const std::string& payload, bool withRecord,

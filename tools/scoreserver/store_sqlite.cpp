@@ -98,6 +98,12 @@ public:
     void Bind(int i, const std::string& v) {
         sqlite3_bind_text(s_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     }
+    // Binds ?1, ?2, ... in order.
+    template <typename... T>
+    void BindAll(const T&... v) {
+        int i = 0;
+        (Bind(++i, v), ...);
+    }
     int Step() { return sqlite3_step(s_); }
     int64_t Int(int col) { return sqlite3_column_int64(s_, col); }
     std::string Text(int col) {
@@ -205,10 +211,7 @@ public:
         Use q(write_.Prepared(
             "INSERT INTO accounts (name, name_key, pwhash, created) VALUES (?1, ?2, ?3, ?4)"));
         if (!q) return false;
-        q.Bind(1, name);
-        q.Bind(2, key);
-        q.Bind(3, hash);
-        q.Bind(4, static_cast<int64_t>(std::time(nullptr)));
+        q.BindAll(name, key, hash, static_cast<int64_t>(std::time(nullptr)));
         return q.Step() == SQLITE_DONE;
     }
 
@@ -227,8 +230,7 @@ public:
         std::lock_guard<std::mutex> lock(read_.mutex);
         Use q(read_.Prepared("SELECT body FROM tables WHERE week = ?1 AND table_id = ?2"));
         if (!q) return std::nullopt;
-        q.Bind(1, week);
-        q.Bind(2, tableId);
+        q.BindAll(week, tableId);
         if (q.Step() != SQLITE_ROW) return std::nullopt;
         return q.Text(0);
     }
@@ -260,10 +262,7 @@ public:
         Use q(read_.Prepared("SELECT failures FROM login_failures WHERE name_key = ?1 AND "
                              "address = ?2 AND ?3 - last_ms < ?4"));
         if (!q) return 0;
-        q.Bind(1, key);
-        q.Bind(2, address);
-        q.Bind(3, nowMs);
-        q.Bind(4, windowMs);
+        q.BindAll(key, address, nowMs, windowMs);
         return q.Step() == SQLITE_ROW ? static_cast<int>(q.Int(0)) : 0;
     }
 
@@ -285,12 +284,7 @@ public:
             "THEN login_failures.failures ELSE login_failures.failures + 1 END, "
             "last_ms = ?3, digest = ?4 RETURNING failures"));
         if (!q) return 0;
-        q.Bind(1, key);
-        q.Bind(2, address);
-        q.Bind(3, nowMs);
-        q.Bind(4, digest);
-        q.Bind(5, windowMs);
-        q.Bind(6, sameMs);
+        q.BindAll(key, address, nowMs, digest, windowMs, sameMs);
         return q.Step() == SQLITE_ROW ? static_cast<int>(q.Int(0)) : 0;
     }
 
@@ -298,8 +292,7 @@ public:
         std::lock_guard<std::mutex> lock(write_.mutex);
         Use q(write_.Prepared("DELETE FROM login_failures WHERE name_key = ?1 AND address = ?2"));
         if (!q) return;
-        q.Bind(1, key);
-        q.Bind(2, address);
+        q.BindAll(key, address);
         q.Step();
     }
 
@@ -317,8 +310,7 @@ public:
             "ON CONFLICT (address, hour) DO UPDATE SET count = registrations.count + 1 "
             "RETURNING count"));
         if (!q) return 0;
-        q.Bind(1, address);
-        q.Bind(2, hour);
+        q.BindAll(address, hour);
         return q.Step() == SQLITE_ROW ? q.Int(0) : 0;
     }
 
@@ -365,8 +357,7 @@ private:
             if (!taken.emplace(key, id).second) key += "#" + std::to_string(id);
             Use u(write_.Prepared("UPDATE accounts SET name_key = ?1 WHERE id = ?2"));
             if (!u) return false;
-            u.Bind(1, key);
-            u.Bind(2, id);
+            u.BindAll(key, id);
             if (u.Step() != SQLITE_DONE) return false;
         }
         Use s(write_.Prepared("INSERT INTO meta (key, value) VALUES ('secret', ?1)"));
@@ -406,11 +397,7 @@ private:
                 "count(*) FILTER (WHERE score > ?5 OR (score = ?5 AND stamp > ?4)) "
                 "FROM scores WHERE account_id = ?1 AND week = ?2 AND table_id = ?3"));
             if (!q) return Added::Failed;
-            q.Bind(1, accountId);
-            q.Bind(2, week);
-            q.Bind(3, table);
-            q.Bind(4, r.Timestamp);
-            q.Bind(5, r.Score);
+            q.BindAll(accountId, week, table, r.Timestamp, r.Score);
             if (q.Step() != SQLITE_ROW) return Added::Failed;
             if (q.Int(0) > 0) return Added::Duplicate;
             if (q.Int(1) >= quota) return Added::BelowQuota;
@@ -421,19 +408,9 @@ private:
                 "badges, stamp, level, mode, flags, quit, best, received) "
                 "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"));
             if (!q) return Added::Failed;
-            q.Bind(1, accountId);
-            q.Bind(2, week);
-            q.Bind(3, table);
-            q.Bind(4, r.Score);
-            q.Bind(5, r.Name);
-            q.Bind(6, r.Badges);
-            q.Bind(7, r.Timestamp);
-            q.Bind(8, r.Level);
-            q.Bind(9, r.GameMode);
-            q.Bind(10, r.GameFlags);
-            q.Bind(11, r.Quit);
-            q.Bind(12, BestText(r));
-            q.Bind(13, static_cast<int64_t>(std::time(nullptr)));
+            q.BindAll(accountId, week, table, r.Score, r.Name, r.Badges, r.Timestamp, r.Level,
+                      r.GameMode, r.GameFlags, r.Quit, BestText(r),
+                      static_cast<int64_t>(std::time(nullptr)));
             if (q.Step() != SQLITE_DONE) return Added::Failed;
         }
         {
@@ -442,10 +419,7 @@ private:
                 "AND week = ?2 AND table_id = ?3 ORDER BY score DESC, stamp DESC, id "
                 "LIMIT -1 OFFSET ?4)"));
             if (!q) return Added::Failed;
-            q.Bind(1, accountId);
-            q.Bind(2, week);
-            q.Bind(3, table);
-            q.Bind(4, quota);
+            q.BindAll(accountId, week, table, quota);
             if (q.Step() != SQLITE_DONE) return Added::Failed;
         }
         return RebuildTable(week, table) ? Added::Stored : Added::Failed;
@@ -455,9 +429,7 @@ private:
                          std::vector<Scores>& rows) {
         Use q(c.Prepared(RowsSql));
         if (!q) return false;
-        q.Bind(1, week);
-        q.Bind(2, tableId);
-        q.Bind(3, limit);
+        q.BindAll(week, tableId, limit);
         int rc;
         while ((rc = q.Step()) == SQLITE_ROW) {
             Scores r;
@@ -485,9 +457,7 @@ private:
         Use q(write_.Prepared(
             "INSERT OR REPLACE INTO tables (week, table_id, body) VALUES (?1, ?2, ?3)"));
         if (!q) return false;
-        q.Bind(1, week);
-        q.Bind(2, tableId);
-        q.Bind(3, body);
+        q.BindAll(week, tableId, body);
         return q.Step() == SQLITE_DONE;
     }
 
