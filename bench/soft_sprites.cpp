@@ -3,8 +3,11 @@
 // Each frame: clear, 97 diagonal backdrop bands (rotated full-width
 // rectangles, alpha blend at alpha 1), two logos at scale 1.5, then N sprites
 // of a 16 × 16 masked, unfiltered image at scale 2 with a random rotation,
-// colour black and alpha 0 (alpha blend), in a 1280 × 960 virtual area shown
-// in an 800 × 600 window. Prints the average wall-clock time per frame.
+// colour black and alpha 1/255 (alpha blend), in a 1280 × 960 virtual area
+// shown in an 800 × 600 window. The engine test draws its sprites at alpha 0,
+// but the headless back end skips draws that change no pixel, so alpha 0
+// would time nothing here; 1/255 takes the same span loop.
+// Prints the average wall-clock time per frame.
 //
 // Usage: bench_soft_sprites [frames per count] (default 40)
 #include <chrono>
@@ -56,7 +59,7 @@ double FrameMs(int sprites, int frames, const Image& icon, const Image& logoA, c
         for (int n = 0; n <= sprites; ++n) {
             SetRotation(static_cast<float>(Rand(1, 360)));
             SetColor(0, 0, 0);
-            SetAlpha(0);
+            SetAlpha(1.0f / 255);
             SetScale(2, 2);
             float y = static_cast<float>(Rand(1, 960));
             float x = static_cast<float>(Rand(1, 1280));
